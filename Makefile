@@ -1,0 +1,53 @@
+# Hoshiwa: `make run` starts the program, `make test` tests it.
+
+PACKAGES := g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
+            clang libclang-rt-14-dev qt6-base-dev qt6-qpa-plugins ngircd fonts-ipafont-gothic \
+            libc-bin
+SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
+FUZZ_SECONDS ?= 60
+
+.PHONY: all deps build test sanitize bench fuzz run format clean
+
+all: build
+
+# Installs exactly the missing packages; nothing when all are there.
+deps:
+	@missing=""; for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  $(SUDO) apt-get update && \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends $$missing; \
+	fi
+
+build: deps
+	cmake --preset default >/dev/null
+	cmake --build --preset default
+
+test: build
+	ctest --preset default
+
+sanitize: deps
+	cmake --preset asan >/dev/null
+	cmake --build --preset asan
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 ctest --preset asan
+
+bench: deps
+	cmake --preset release >/dev/null
+	cmake --build --preset release
+	@set -e; for b in build/release/bench/*_bench; do echo "== $$b"; "$$b"; done
+
+fuzz: deps
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz
+	@set -e; for f in build/fuzz/fuzz/*_fuzz; do \
+	  echo "== $$f ($(FUZZ_SECONDS) s)"; mkdir -p build/fuzz/corpus/$$(basename $$f); \
+	  "$$f" -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 build/fuzz/corpus/$$(basename $$f); \
+	done
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build

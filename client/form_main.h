@@ -1,0 +1,78 @@
+#pragma once
+
+#include "client/command_button.h"
+#include "client/form_host.h"
+#include "client/label.h"
+#include "client/list_box.h"
+#include "client/text_box.h"
+#include "socket/tcp_sock_events.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class TCPSock;
+class TCPSockProc;
+
+// The controls of the main window, by their names. The front end owns them; they outlive Form_Main.
+struct FormMainControls {
+    ListBox& Lst_Msg;
+    TextBox& Txt_SendMsg;
+    Label& Label1;
+    TextBox& Txt_Host;
+    TextBox& Txt_UserID;
+    CommandButton& Cmd_Connect;
+    TextBox& Txt_RealName;
+    CommandButton& Cmd_SetUser;
+    TextBox& Txt_NickName;
+    CommandButton& Cmd_SetNick;
+    TextBox& Txt_Ch;
+    CommandButton& Cmd_Join;
+    CommandButton& Cmd_Part;
+    CommandButton& Cmd_Disconnect;
+    FormHost& Host;
+};
+
+// The main window's behaviour: the log, the connection, the commands and the received lines.
+class Form_Main : private TCPSockEvents {
+public:
+    Form_Main(TCPSockProc& proc, FormMainControls controls);
+    ~Form_Main() override;
+    Form_Main(const Form_Main&) = delete;
+    Form_Main& operator=(const Form_Main&) = delete;
+
+    // Returns false when the socket layer could not be started: the message box has been shown
+    // and the host told to end the program.
+    bool Form_Load();
+    void Form_Unload();
+
+    void Cmd_Connect_Click();
+    void Cmd_Disconnect_Click();
+    void Cmd_Join_Click();
+    void Cmd_Part_Click();
+    void Cmd_SetNick_Click();
+    void Cmd_SetUser_Click();
+    void Txt_SendMsg_KeyPress(std::int16_t& KeyAscii);
+
+    void AddLog(const std::string& text);
+    void SendLine(const std::string& line);
+
+    void Winsock_ConnectTCP();
+    void Winsock_CloseTCP();
+    void Winsock_Error(std::int32_t Number);
+    void Winsock_DataArrival(std::int32_t BytesTotal);
+
+    // The window's socket object; empty before load and after unload.
+    const std::shared_ptr<TCPSock>& Winsock() const { return m_Winsock; }
+
+    // The implementation adds the fields and helpers it needs below.
+private:
+    void CloseTCP() override;
+    void ConnectTCP() override;
+    void DataArrival(std::int32_t BytesTotal) override;
+    void Error(std::int32_t Number) override;
+
+    TCPSockProc& m_proc;
+    FormMainControls m_controls;
+    std::shared_ptr<TCPSock> m_Winsock;
+};

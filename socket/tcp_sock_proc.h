@@ -1,0 +1,60 @@
+#pragma once
+
+#include "socket/platform.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+class TCPSock;
+
+// What every socket object shares: start-up and clean-up of the socket layer, the hidden
+// notification window and its procedure, the list of live socket objects, the slot of one offered
+// incoming connection, error texts and address conversions. One instance serves the process.
+class TCPSockProc {
+public:
+    using SocketListEntry = std::pair<std::string, std::shared_ptr<TCPSock>>;
+
+    explicit TCPSockProc(winsock::Platform& platform);
+    TCPSockProc(const TCPSockProc&) = delete;
+    TCPSockProc& operator=(const TCPSockProc&) = delete;
+
+    winsock::Platform& Platform() { return m_platform; }
+
+    bool StartUpWindow();
+    bool CleanUpWindow();
+    winsock::HWND GetNotifyWindow() const { return m_NotifyWindow; }
+
+    void RegisterSocket(const std::shared_ptr<TCPSock>& sock);
+    void UnregisterSocket(const TCPSock& sock);
+    winsock::LRESULT NotifyWindowProc(winsock::HWND hWnd, winsock::UINT uMsg,
+                                      winsock::WPARAM wParam, winsock::LPARAM lParam);
+
+    static std::string GetErrorText(std::int32_t Number);
+    // Dotted text or a host name (UTF-8) to an address in network order; WS_INADDR_NONE when none.
+    std::uint32_t ResolveHost(const std::string& name);
+    // The host's official name (UTF-8), or "" when there is none.
+    std::string ResolveAddress(std::uint32_t address);
+    static std::string AddressToText(std::uint32_t address);
+
+    bool WinsockStarted() const { return m_WinsockStarted; }
+    bool ClassRegistered() const { return m_ClassRegistered; }
+    bool WindowCreated() const { return m_WindowCreated; }
+    // Insertion order; the key is the handle as signed decimal text with a sign position.
+    const std::vector<SocketListEntry>& SocketList() const { return m_SocketList; }
+
+    // The offered incoming connection, filled by an accept notification and emptied by Accept.
+    winsock::SOCKET PendingSocket = winsock::INVALID_SOCKET;
+    std::uint32_t PendingAddress = 0;
+    std::int32_t PendingPort = 0;
+
+private:
+    winsock::Platform& m_platform;
+    bool m_WinsockStarted = false;
+    bool m_ClassRegistered = false;
+    bool m_WindowCreated = false;
+    winsock::HWND m_NotifyWindow = 0;
+    std::vector<SocketListEntry> m_SocketList;
+};
