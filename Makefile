@@ -51,3 +51,7 @@ format:
 
 clean:
 	rm -rf build
+
+# Builds what is missing and starts Hoshiwa.
+run: build
+	./build/default/hoshiwa

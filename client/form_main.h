@@ -55,7 +55,8 @@ public:
     void Txt_SendMsg_KeyPress(std::int16_t& KeyAscii);
 
     void AddLog(const std::string& text);
-    void SendLine(const std::string& line);
+    // Returns whether the line went out.
+    bool SendLine(const std::string& line);
 
     void Winsock_ConnectTCP();
     void Winsock_CloseTCP();
