@@ -3,13 +3,18 @@
 #include "client/command_button.h"
 #include "client/form_host.h"
 #include "client/label.h"
+#include "client/line_assembler.h"
 #include "client/list_box.h"
+#include "client/longest_entry_tracker.h"
 #include "client/text_box.h"
 #include "socket/tcp_sock_events.h"
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
 class TCPSock;
 class TCPSockProc;
@@ -73,7 +78,24 @@ private:
     void DataArrival(std::int32_t BytesTotal) override;
     void Error(std::int32_t Number) override;
 
+    enum class PingHandling { Answer, Ignore };
+
+    void UpdateLogView();
+    void CloseConnection();
+    void SetDisconnectedLayout();
+    void LogReceivedLine(std::span<const std::uint8_t> bytes, PingHandling ping);
+
     TCPSockProc& m_proc;
     FormMainControls m_controls;
     std::shared_ptr<TCPSock> m_Winsock;
+
+    LongestEntryTracker m_longest;
+    // The entry Label1 measures now, so that an unchanged longest entry is not measured again.
+    std::optional<std::uint64_t> m_measuredEntry;
+
+    LineAssembler m_received;
+    // Reused for every arrival and line so that the receive path allocates only when it grows.
+    std::vector<std::uint8_t> m_arrival;
+    std::vector<std::uint8_t> m_jisLine;
+    std::vector<std::uint8_t> m_sjisLine;
 };

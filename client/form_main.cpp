@@ -1,0 +1,333 @@
+#include "client/form_main.h"
+
+#include "encoding/ansi_code_page.h"
+#include "encoding/jis2sjis.h"
+#include "socket/tcp_sock.h"
+#include "socket/tcp_sock_proc.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <string_view>
+
+namespace {
+
+// The list's indexes are 16-bit: it keeps this many logged entries above its blank last entry.
+constexpr int MaxLoggedEntries = 32767;
+constexpr double ExtentMargin = 16.0;
+constexpr std::int32_t DefaultPort = 6667;
+constexpr std::int16_t KeyEnter = 13;
+
+constexpr std::string_view SendMark = "<Send> ";
+constexpr std::string_view RecvMark = "<Recv> ";
+
+constexpr std::string_view TextStartUpFailed = "Winsock の初期化に失敗しました。";
+constexpr std::string_view TextConnected = "に接続しました";
+constexpr std::string_view TextDisconnected = "接続を切断しました。";
+constexpr std::string_view TextClosedByServer = "接続が切断されました。";
+constexpr std::string_view TextErrorPrefix = "エラー：";
+constexpr std::string_view TextCannotConnect = "エラー：ホストに接続できません。";
+constexpr std::string_view TextHostNotFound = "エラー：ホストが見つかりません。";
+constexpr std::string_view TextBadPort = "エラー：ポート番号が正しくありません。";
+constexpr std::string_view TextNotConnected = "エラー：接続されていません。";
+constexpr std::string_view TextLineBreakInLine = "エラー：改行を含む行は送信できません。";
+constexpr std::string_view TextConversionFailed = "エラー：漢字コードの変換に失敗しました。";
+
+std::string Concat(std::string_view a, std::string_view b) {
+    std::string s;
+    s.reserve(a.size() + b.size());
+    s.append(a);
+    s.append(b);
+    return s;
+}
+
+void AppendTwoDigits(std::string& s, int value) {
+    value = std::clamp(value, 0, 99);
+    s += static_cast<char>('0' + value / 10);
+    s += static_cast<char>('0' + value % 10);
+}
+
+// A port text is an optionally signed run of decimal digits that fits 32 bits; the socket then
+// limits the number to a port.
+std::optional<std::int32_t> ParsePort(std::string_view text) {
+    if (!text.empty() && text.front() == '+') {
+        text.remove_prefix(1);
+        if (!text.empty() && text.front() == '-') {
+            return std::nullopt;
+        }
+    }
+    std::int32_t port = 0;
+    const char* const end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, port);
+    if (text.empty() || error != std::errc() || stop != end) {
+        return std::nullopt;
+    }
+    return port;
+}
+
+// The answer a server's PING asks for: "PONG" and the rest of the line, so that a token the
+// server wants back (registration cookies) comes back unchanged. Only the command word counts;
+// the command follows a ":prefix" word when there is one.
+std::optional<std::string> PongFor(std::string_view line) {
+    std::size_t command = 0;
+    if (!line.empty() && line.front() == ':') {
+        command = line.find(' ');
+        if (command == std::string_view::npos) {
+            return std::nullopt;
+        }
+        command = line.find_first_not_of(' ', command);
+        if (command == std::string_view::npos) {
+            return std::nullopt;
+        }
+    }
+    constexpr std::string_view Ping = "PING";
+    const std::string_view rest = line.substr(command);
+    if (!rest.starts_with(Ping) || (rest.size() > Ping.size() && rest[Ping.size()] != ' ')) {
+        return std::nullopt;
+    }
+    return Concat("PONG", rest.substr(Ping.size()));
+}
+
+} // namespace
+
+Form_Main::Form_Main(TCPSockProc& proc, FormMainControls controls)
+    : m_proc(proc), m_controls(controls) {}
+
+Form_Main::~Form_Main() {
+    // The socket may outlive the window in the socket list; it must not call back into it.
+    if (m_Winsock) {
+        m_Winsock->SetEvents(nullptr);
+        m_Winsock->CloseTCP();
+    }
+}
+
+bool Form_Main::Form_Load() {
+    if (!m_proc.StartUpWindow()) {
+        m_controls.Host.MsgBox(std::string(TextStartUpFailed));
+        m_controls.Host.End();
+        return false;
+    }
+    m_Winsock = std::make_shared<TCPSock>(m_proc);
+    m_Winsock->SetEvents(this);
+    m_controls.Label1.SetFont(m_controls.Lst_Msg.Font());
+    return true;
+}
+
+void Form_Main::Form_Unload() {
+    if (!m_Winsock) {
+        return;
+    }
+    m_Winsock->CloseTCP();
+    m_Winsock->SetEvents(nullptr);
+    m_Winsock.reset();
+    m_proc.CleanUpWindow();
+    m_controls.Host.End();
+}
+
+void Form_Main::AddLog(const std::string& text) {
+    const TimeOfDay now = m_controls.Host.Now();
+    std::string entry;
+    entry.reserve(9 + text.size());
+    AppendTwoDigits(entry, now.Hour);
+    entry += ':';
+    AppendTwoDigits(entry, now.Minute);
+    entry += ':';
+    AppendTwoDigits(entry, now.Second);
+    entry += ' ';
+    entry += text;
+
+    ListBox& list = m_controls.Lst_Msg;
+    if (list.ListCount() > MaxLoggedEntries) {
+        list.RemoveItem(0);
+        m_longest.RemoveOldest();
+    }
+    m_longest.Add(AnsiCodePage::ByteLength(entry));
+    list.AddItem(entry, list.ListCount() - 1);
+    UpdateLogView();
+}
+
+void Form_Main::UpdateLogView() {
+    ListBox& list = m_controls.Lst_Msg;
+    const std::uint64_t longest = m_longest.LongestSequence();
+    if (m_measuredEntry != longest) {
+        Label& label = m_controls.Label1;
+        label.SetCaption(list.List(static_cast<int>(m_longest.LongestIndex())) + " ");
+        list.SetHorizontalExtent(static_cast<int>(std::lround(label.Width() + ExtentMargin)));
+        m_measuredEntry = longest;
+    }
+    list.SetListIndex(list.ListCount() - 1);
+    list.SetListIndex(-1);
+}
+
+void Form_Main::Cmd_Connect_Click() {
+    const std::string hostText = m_controls.Txt_Host.Text();
+    const std::size_t colon = hostText.find(':');
+    std::string host = hostText;
+    std::int32_t port = DefaultPort;
+    if (colon != std::string::npos) {
+        const auto parsed = ParsePort(std::string_view(hostText).substr(colon + 1));
+        if (!parsed) {
+            AddLog(std::string(TextBadPort));
+            return;
+        }
+        host = hostText.substr(0, colon);
+        port = *parsed;
+    }
+    m_received.Reset();
+    if (m_Winsock) {
+        m_Winsock->RemoteHost(host);
+        m_Winsock->RemotePort(port);
+    }
+    if (!m_Winsock || !m_Winsock->Connect()) {
+        CloseConnection();
+        AddLog(std::string(TextCannotConnect));
+    }
+}
+
+void Form_Main::Cmd_Disconnect_Click() {
+    CloseConnection();
+    AddLog(std::string(TextDisconnected));
+}
+
+void Form_Main::Cmd_Join_Click() {
+    SendLine("JOIN " + m_controls.Txt_Ch.Text());
+    m_controls.Cmd_Join.SetVisible(false);
+    m_controls.Cmd_Part.SetVisible(true);
+}
+
+void Form_Main::Cmd_Part_Click() {
+    SendLine("PART " + m_controls.Txt_Ch.Text());
+    m_controls.Cmd_Join.SetVisible(true);
+    m_controls.Cmd_Part.SetVisible(false);
+}
+
+void Form_Main::Cmd_SetNick_Click() {
+    SendLine("NICK " + m_controls.Txt_NickName.Text());
+}
+
+void Form_Main::Cmd_SetUser_Click() {
+    SendLine("USER " + m_controls.Txt_UserID.Text() + " * * :" + m_controls.Txt_RealName.Text());
+}
+
+void Form_Main::Txt_SendMsg_KeyPress(std::int16_t& KeyAscii) {
+    if (KeyAscii != KeyEnter) {
+        return;
+    }
+    const std::string text = m_controls.Txt_SendMsg.Text();
+    const std::string line = text.starts_with('/')
+                                 ? text.substr(1)
+                                 : "PRIVMSG " + m_controls.Txt_Ch.Text() + " :" + text;
+    if (SendLine(line)) {
+        m_controls.Txt_SendMsg.SetText("");
+    }
+}
+
+bool Form_Main::SendLine(const std::string& line) {
+    // A line end inside the line would let a box's text smuggle in further commands.
+    if (line.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
+        AddLog(std::string(TextLineBreakInLine));
+        return false;
+    }
+    if (!m_Winsock || m_Winsock->State() != TCPSock::StateConnected ||
+        !m_Winsock->SendTextData(line + "\r\n")) {
+        AddLog(std::string(TextNotConnected));
+        return false;
+    }
+    AddLog(Concat(SendMark, line));
+    return true;
+}
+
+void Form_Main::CloseConnection() {
+    if (m_Winsock) {
+        m_Winsock->CloseTCP();
+    }
+    SetDisconnectedLayout();
+}
+
+void Form_Main::SetDisconnectedLayout() {
+    m_controls.Cmd_Connect.SetVisible(true);
+    m_controls.Cmd_Disconnect.SetVisible(false);
+    m_controls.Cmd_Join.SetVisible(true);
+    m_controls.Cmd_Part.SetVisible(false);
+}
+
+void Form_Main::Winsock_ConnectTCP() {
+    AddLog(Concat(m_controls.Txt_Host.Text(), TextConnected));
+    m_controls.Cmd_Connect.SetVisible(false);
+    m_controls.Cmd_Disconnect.SetVisible(true);
+}
+
+void Form_Main::Winsock_CloseTCP() {
+    // The server's last words may lack a line end; they are shown, but no longer answered.
+    m_received.Finish([this](std::span<const std::uint8_t> line) {
+        LogReceivedLine(line, PingHandling::Ignore);
+    });
+    if (m_Winsock) {
+        m_Winsock->CloseTCP();
+    }
+    AddLog(std::string(TextClosedByServer));
+    SetDisconnectedLayout();
+}
+
+void Form_Main::Winsock_Error(std::int32_t Number) {
+    switch (Number) {
+    case winsock::WSAEINTR:
+    case winsock::WSATRY_AGAIN:
+        return;
+    case winsock::WSAECONNREFUSED:
+        AddLog(std::string(TextCannotConnect));
+        break;
+    case winsock::WSAHOST_NOT_FOUND:
+        AddLog(std::string(TextHostNotFound));
+        break;
+    default:
+        AddLog(Concat(TextErrorPrefix, TCPSockProc::GetErrorText(Number)));
+        break;
+    }
+    CloseConnection();
+}
+
+void Form_Main::Winsock_DataArrival(std::int32_t BytesTotal) {
+    if (!m_Winsock) {
+        return;
+    }
+    m_arrival.clear();
+    m_Winsock->GetBinaryData(m_arrival, BytesTotal);
+    m_received.Feed(m_arrival, [this](std::span<const std::uint8_t> line) {
+        LogReceivedLine(line, PingHandling::Answer);
+    });
+}
+
+void Form_Main::LogReceivedLine(std::span<const std::uint8_t> bytes, PingHandling ping) {
+    // Every line is converted on its own, from single-byte mode, so that a damaged line cannot
+    // garble the ones after it. The converter takes no empty source; an empty line is just empty.
+    std::string text;
+    bool converted = true;
+    if (!bytes.empty()) {
+        m_jisLine.assign(bytes.begin(), bytes.end());
+        converted = JIS2SJIS(m_jisLine, m_sjisLine) != 0;
+        text = converted ? AnsiCodePage::ToText(m_sjisLine) : std::string(TextConversionFailed);
+    }
+    AddLog(Concat(RecvMark, text));
+    if (ping == PingHandling::Answer && converted) {
+        if (const auto pong = PongFor(text)) {
+            SendLine(*pong);
+        }
+    }
+}
+
+void Form_Main::CloseTCP() {
+    Winsock_CloseTCP();
+}
+
+void Form_Main::ConnectTCP() {
+    Winsock_ConnectTCP();
+}
+
+void Form_Main::DataArrival(std::int32_t BytesTotal) {
+    Winsock_DataArrival(BytesTotal);
+}
+
+void Form_Main::Error(std::int32_t Number) {
+    Winsock_Error(Number);
+}
