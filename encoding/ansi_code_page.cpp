@@ -218,13 +218,13 @@ const LengthTable& ByteLengths() {
 std::vector<std::uint8_t> AnsiCodePage::ToBytes(std::string_view text) {
     const auto* data = reinterpret_cast<const std::uint8_t*>(text.data());
     const std::size_t ascii = AsciiPrefixLength(data, text.size());
+    if (ascii == text.size()) {
+        return std::vector<std::uint8_t>(data, data + ascii);
+    }
     // No character takes more bytes in the code page than in UTF-8, and a "?" stands for at least
     // one byte, so the first allocation is the last.
     std::vector<std::uint8_t> bytes(text.size());
     std::memcpy(bytes.data(), data, ascii);
-    if (ascii == text.size()) {
-        return bytes;
-    }
     Convert(Descriptors().toCodePage.Handle(), data + ascii, text.size() - ascii, bytes, ascii,
             kMissingCharacter,
             [](const std::uint8_t* p, std::size_t left) { return ReadUtf8(p, left).length; });

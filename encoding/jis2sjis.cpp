@@ -1,0 +1,130 @@
+#include "encoding/jis2sjis.h"
+
+#include <cstring>
+#include <optional>
+
+namespace {
+
+constexpr std::uint8_t kEsc = 0x1B;
+constexpr std::uint8_t kCr = 0x0D;
+constexpr std::uint8_t kLf = 0x0A;
+// Below this, a byte is a control character or a space, never half of a two-byte character.
+constexpr std::uint8_t kFirstGraphic = 0x21;
+constexpr std::uint8_t kLastKatakana = 0x5F;
+constexpr std::uint8_t kKatakanaOffset = 0x80;
+
+enum class Mode { SingleByte, TwoByte, Katakana };
+
+// The escape sequences after ESC: ( B ASCII, ( J JIS X 0201 Roman, ( I JIS X 0201 katakana,
+// $ B JIS X 0208-1983, $ @ JIS C 6226-1978 (the same code points for our purpose).
+std::optional<Mode> EscapeMode(std::uint8_t first, std::uint8_t second) {
+    if (first == '(') {
+        if (second == 'B' || second == 'J') {
+            return Mode::SingleByte;
+        }
+        if (second == 'I') {
+            return Mode::Katakana;
+        }
+    } else if (first == '$' && (second == 'B' || second == '@')) {
+        return Mode::TwoByte;
+    }
+    return std::nullopt;
+}
+
+bool IsLineEnd(std::uint8_t byte) {
+    return byte == kCr || byte == kLf;
+}
+
+// JIS row and cell to Shift_JIS. Bytes outside 0x21-0x7E go through the same arithmetic, in
+// integers wide enough not to wrap before the final byte is taken.
+void WriteShiftJisPair(unsigned c1, unsigned c2, std::uint8_t* out) {
+    unsigned t2 = (c1 & 1) != 0 ? c2 + 31 : c2 + 125;
+    if (t2 > 126) {
+        ++t2;
+    }
+    unsigned t1 = ((c1 - 33) >> 1) + 129;
+    if (t1 > 159) {
+        t1 += 64;
+    }
+    out[0] = static_cast<std::uint8_t>(t1);
+    out[1] = static_cast<std::uint8_t>(t2);
+}
+
+} // namespace
+
+std::int32_t JIS2SJIS(const std::vector<std::uint8_t>& source, std::vector<std::uint8_t>& target) {
+    const std::size_t size = source.size();
+    if (size == 0) {
+        target.clear();
+        return 0;
+    }
+    // Nothing takes more bytes than it came in, so one allocation covers the whole output. The
+    // write position never passes the read position, so source and target may be one vector.
+    target.resize(size);
+    const std::uint8_t* in = source.data();
+    std::uint8_t* out = target.data();
+    std::size_t i = 0;
+    std::size_t j = 0;
+    Mode mode = Mode::SingleByte;
+
+    while (i < size) {
+        // At most one escape sequence per step; the byte after it is taken as data in any case.
+        if (in[i] == kEsc && i + 2 < size) {
+            if (const std::optional<Mode> next = EscapeMode(in[i + 1], in[i + 2])) {
+                mode = *next;
+                i += 3;
+                if (i == size) {
+                    break;
+                }
+            }
+        }
+        switch (mode) {
+        case Mode::SingleByte: {
+            const void* esc = std::memchr(in + i + 1, kEsc, size - i - 1);
+            const std::size_t end =
+                esc != nullptr ? static_cast<const std::uint8_t*>(esc) - in : size;
+            std::memmove(out + j, in + i, end - i);
+            j += end - i;
+            i = end;
+            break;
+        }
+        case Mode::TwoByte:
+            do {
+                const std::uint8_t c1 = in[i];
+                if (c1 < kFirstGraphic) {
+                    out[j++] = c1;
+                    ++i;
+                    if (IsLineEnd(c1)) {
+                        mode = Mode::SingleByte;
+                        break;
+                    }
+                } else if (i + 1 == size || in[i + 1] < kFirstGraphic) {
+                    // A lone first byte is kept; the line end or control after it stays itself.
+                    out[j++] = c1;
+                    ++i;
+                } else {
+                    WriteShiftJisPair(c1, in[i + 1], out + j);
+                    i += 2;
+                    j += 2;
+                }
+            } while (i < size && in[i] != kEsc);
+            break;
+        case Mode::Katakana:
+            do {
+                const std::uint8_t c = in[i++];
+                if (c >= kFirstGraphic && c <= kLastKatakana) {
+                    out[j++] = static_cast<std::uint8_t>(c + kKatakanaOffset);
+                } else {
+                    out[j++] = c;
+                    if (IsLineEnd(c)) {
+                        mode = Mode::SingleByte;
+                        break;
+                    }
+                }
+            } while (i < size && in[i] != kEsc);
+            break;
+        }
+    }
+    target.resize(j);
+    return 1;
+}
