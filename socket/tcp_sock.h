@@ -1,7 +1,9 @@
 #pragma once
 
+#include "socket/byte_queue.h"
 #include "socket/platform.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -42,8 +44,9 @@ public:
     winsock::SOCKET GetHandle() const { return m_Handle; }
     void InvokeEvent(std::int32_t EventCode);
 
-    std::int32_t BytesReceived() const { return m_BytesReceived; }
-    std::int32_t BytesRemaining() const { return m_BytesRemaining; }
+    // The queues' lengths, so that each counter always equals the length of its queue.
+    std::int32_t BytesReceived() const { return static_cast<std::int32_t>(m_RecvBuffer.Size()); }
+    std::int32_t BytesRemaining() const { return static_cast<std::int32_t>(m_SendBuffer.Size()); }
     std::string LocalHostName() const { return m_LocalHostName; }
     std::string LocalIP() const;
     std::int32_t LocalPort() const { return m_LocalPort; }
@@ -69,8 +72,26 @@ public:
     bool SendTextData(const std::string& SendText);
     bool Connect();
 
-    // The implementation adds the fields and helpers it needs below.
 private:
+    // The notification steps of InvokeEvent. Read and write return false when the notification
+    // ended in an error and must not re-arm.
+    void OnAccept(std::uint64_t releases);
+    void OnConnect();
+    bool OnRead();
+    bool OnWrite();
+
+    bool Refuse();
+    bool CreateSocket();
+    // Shuts down, closes and unregisters the owned socket; Handle becomes -1.
+    void ReleaseHandle();
+    int Select(std::int32_t mask);
+    int PlatformError();
+    void RaiseError(std::int32_t Number);
+    bool ReadAllowed(std::int32_t ReadByte);
+    // The longest prefix of the first ReadByte waiting bytes that is made of whole characters
+    // surviving the way to text and back.
+    std::size_t WholeCharacterLength(std::size_t ReadByte) const;
+
     TCPSockProc& m_proc;
     TCPSockEvents* m_events = nullptr;
 
@@ -81,8 +102,12 @@ private:
     std::uint32_t m_RemoteHostIP = 0;
     std::int32_t m_RemotePort = 0;
     std::int16_t m_State = StateClosed;
-    std::int32_t m_BytesReceived = 0;
-    std::int32_t m_BytesRemaining = 0;
     winsock::SOCKET m_Handle = winsock::INVALID_SOCKET;
     std::int32_t m_LastError = 0;
+    ByteQueue m_SendBuffer;
+    ByteQueue m_RecvBuffer;
+    // Counts the handles given up. A notification handler that closes the object (and perhaps
+    // opens it again, possibly under the same handle number) ends the handling of a notification
+    // meant for the socket it gave up.
+    std::uint64_t m_Releases = 0;
 };

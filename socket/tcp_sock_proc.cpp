@@ -1,0 +1,180 @@
+#include "socket/tcp_sock_proc.h"
+
+#include "encoding/ansi_code_page.h"
+#include "socket/tcp_sock.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <map>
+
+using namespace winsock;
+
+namespace {
+
+constexpr const char* ClassName = "ClassCopy";
+constexpr const char* WindowTitle = "";
+constexpr std::size_t MaxHostNameBytes = 256;
+
+// The handle as signed decimal text with a sign position: " 5", "-1".
+std::string SocketKey(SOCKET handle) {
+    const auto value = static_cast<long long>(handle);
+    return (value < 0 ? "-" : " ") + std::to_string(value < 0 ? -value : value);
+}
+
+std::string ToCodePage(const std::string& text) {
+    const std::vector<std::uint8_t> bytes = AnsiCodePage::ToBytes(text);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+} // namespace
+
+TCPSockProc::TCPSockProc(winsock::Platform& platform) : m_platform(platform) {}
+
+bool TCPSockProc::StartUpWindow() {
+    if (!m_WinsockStarted && m_platform.WSAStartup(WINSOCK_VERSION_1_1) == 0) {
+        m_WinsockStarted = true;
+        PendingSocket = INVALID_SOCKET;
+    }
+    if (!m_ClassRegistered) {
+        WndClass wndClass;
+        wndClass.lpfnWndProc = [this](HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+            return NotifyWindowProc(hWnd, uMsg, wParam, lParam);
+        };
+        wndClass.hInstance = m_platform.GetModuleInstance();
+        wndClass.lpszClassName = ClassName;
+        if (m_platform.RegisterClassA(wndClass) != 0) {
+            m_ClassRegistered = true;
+        }
+    }
+    if (!m_WindowCreated) {
+        m_NotifyWindow = m_platform.CreateWindowExA(0, ClassName, WindowTitle, 0, 0, 0, 0, 0, 0, 0,
+                                                    m_platform.GetModuleInstance(), 0);
+        if (m_NotifyWindow != 0) {
+            m_WindowCreated = true;
+        }
+    }
+    if (m_WinsockStarted && m_ClassRegistered && m_WindowCreated) {
+        return true;
+    }
+    CleanUpWindow();
+    return false;
+}
+
+bool TCPSockProc::CleanUpWindow() {
+    if (m_WindowCreated) {
+        if (m_platform.DestroyWindow(m_NotifyWindow) != 0) {
+            m_WindowCreated = false;
+        }
+        m_NotifyWindow = 0;
+    }
+    if (m_ClassRegistered &&
+        m_platform.UnregisterClassA(ClassName, m_platform.GetModuleInstance()) != 0) {
+        m_ClassRegistered = false;
+    }
+    if (m_WinsockStarted && m_platform.WSACleanup() == 0) {
+        m_WinsockStarted = false;
+    }
+    return !(m_WinsockStarted || m_ClassRegistered || m_WindowCreated);
+}
+
+void TCPSockProc::RegisterSocket(const std::shared_ptr<TCPSock>& sock) {
+    std::string key = SocketKey(sock->GetHandle());
+    const bool listed =
+        std::any_of(m_SocketList.begin(), m_SocketList.end(),
+                    [&](const SocketListEntry& entry) { return entry.first == key; });
+    if (!listed) {
+        m_SocketList.emplace_back(std::move(key), sock);
+    }
+}
+
+void TCPSockProc::UnregisterSocket(const TCPSock& sock) {
+    const std::string key = SocketKey(sock.GetHandle());
+    auto found = std::find_if(m_SocketList.begin(), m_SocketList.end(),
+                              [&](const SocketListEntry& entry) { return entry.first == key; });
+    if (found != m_SocketList.end()) {
+        m_SocketList.erase(found);
+    }
+}
+
+LRESULT TCPSockProc::NotifyWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    if (uMsg == WM_SOCKET_NOTIFY) {
+        for (const auto& entry : m_SocketList) {
+            if (entry.second->GetHandle() == wParam) {
+                // The handler may close the object and so drop the list's reference to it; this
+                // one keeps it alive until InvokeEvent has returned. The walk ends here because
+                // the list may have changed.
+                const std::shared_ptr<TCPSock> target = entry.second;
+                target->InvokeEvent(lParam);
+                break;
+            }
+        }
+    }
+    return m_platform.DefWindowProcA(hWnd, uMsg, wParam, lParam);
+}
+
+std::string TCPSockProc::GetErrorText(std::int32_t Number) {
+    static const std::map<std::int32_t, const char*> texts = {
+        {10004, "処理がキャンセルされました。"},
+        {10014, "要求されたアドレスはブロードキャストアドレスですが、フラグが設定されていません。"},
+        {10035, "ソケットはブロック化処理を行いませんが、指定された処理はブロック化を行います。"},
+        {10036, "ブロック化を行う Winsock 処理が進行中です。"},
+        {10037, "処理が完了しました。進行中のブロック化処理はありません。"},
+        {10038, "記述子がソケットではありません。"},
+        {10040, "データグラムが大きすぎてバッファ内に納まらず、切り詰められました。"},
+        {10043, "指定したポートがサポートされていません。"},
+        {10048, "アドレスが使用中です。"},
+        {10049, "アドレスをローカルマシンから取得できません。"},
+        {10050, "ネットワークサブシステムが失敗しました。"},
+        {10051, "現時点ではこのホストからネットワークにアクセスできません。"},
+        {10052, "SO_KEEPALIVE が設定されており、接続のタイムアウトが発生しました。"},
+        {10053, "タイムアウトその他の不具合で接続処理が中止されました。"},
+        {10054, "接続がリモート側のマシンからリセットされました。"},
+        {10055, "使用できるバッファ領域がありません。"},
+        {10056, "ソケットは既に接続されています。"},
+        {10057, "ソケットは接続されていません。"},
+        {10058, "ソケットは終了しています。"},
+        {10060, "ソケットは終了しました。"},
+        {10061, "接続が強制的に拒絶されました。"},
+        {10065, "ホストへの経路がありません。"},
+        {10093, "まず WinsockInit を呼び出す必要があります。"},
+        {11001, "ホストが見つかりません。"},
+        {11002, "非正式応答。ホストが見つかりません。"},
+        {11003, "回復不能なエラーです。"},
+        {11004, "名前は有効ですが、要求された型のデータレコードがありません。"},
+        {TCPSock::ErrorInvalidState, "現在の状態では不正な操作です。"},
+    };
+    if (auto found = texts.find(Number); found != texts.end()) {
+        return found->second;
+    }
+    const auto value = static_cast<long long>(Number);
+    return std::string("不明なエラー: ") + (value < 0 ? "-" : " ") +
+           std::to_string(value < 0 ? -value : value);
+}
+
+std::uint32_t TCPSockProc::ResolveHost(const std::string& name) {
+    const std::string ansiName = ToCodePage(name);
+    std::uint32_t address = m_platform.inet_addr(ansiName);
+    if (address == WS_INADDR_NONE) {
+        const std::optional<HostEnt> host = m_platform.gethostbyname(ansiName);
+        address = host && !host->h_addr_list.empty() ? host->h_addr_list.front() : WS_INADDR_NONE;
+    }
+    return address;
+}
+
+std::string TCPSockProc::ResolveAddress(std::uint32_t address) {
+    const std::optional<HostEnt> host = m_platform.gethostbyaddr(address, 4, WS_AF_INET);
+    if (!host) {
+        return "";
+    }
+    const std::string& name = host->h_name;
+    const std::size_t length = std::min({name.find('\0'), name.size(), MaxHostNameBytes});
+    return AnsiCodePage::ToText(reinterpret_cast<const std::uint8_t*>(name.data()), length);
+}
+
+std::string TCPSockProc::AddressToText(std::uint32_t address) {
+    std::array<std::uint8_t, 4> octets{};
+    std::memcpy(octets.data(), &address, octets.size());
+    return std::to_string(octets[0]) + "." + std::to_string(octets[1]) + "." +
+           std::to_string(octets[2]) + "." + std::to_string(octets[3]);
+}
