@@ -1,0 +1,104 @@
+#include "socket/posix_error.h"
+
+#include "socket/platform.h"
+
+#include <cerrno>
+#include <netdb.h>
+
+namespace posix_error {
+
+int FromErrno(int err) {
+    using namespace winsock;
+    switch (err) {
+    case 0:
+        return 0;
+    case EINTR:
+        return WSAEINTR;
+    case EACCES:
+    case EPERM:
+        return WSAEACCES;
+    case EFAULT:
+        return WSAEFAULT;
+    case EINVAL:
+        return WSAEINVAL;
+    case EMFILE:
+    case ENFILE:
+        return WSAEMFILE;
+    case EAGAIN:
+    case EINPROGRESS:
+        return WSAEWOULDBLOCK;
+    case EALREADY:
+        return WSAEALREADY;
+    case ENOTSOCK:
+    case EBADF:
+        return WSAENOTSOCK;
+    case EMSGSIZE:
+        return WSAEMSGSIZE;
+    case EPROTONOSUPPORT:
+        return WSAEPROTONOSUPPORT;
+    case EOPNOTSUPP:
+        return WSAEOPNOTSUPP;
+    case EAFNOSUPPORT:
+        return WSAEAFNOSUPPORT;
+    case EADDRINUSE:
+        return WSAEADDRINUSE;
+    case EADDRNOTAVAIL:
+        return WSAEADDRNOTAVAIL;
+    case ENETDOWN:
+        return WSAENETDOWN;
+    case ENETUNREACH:
+        return WSAENETUNREACH;
+    case ENETRESET:
+        return WSAENETRESET;
+    case ECONNABORTED:
+        return WSAECONNABORTED;
+    case ECONNRESET:
+    case EPIPE:
+        return WSAECONNRESET;
+    case ENOBUFS:
+    case ENOMEM:
+        return WSAENOBUFS;
+    case EISCONN:
+        return WSAEISCONN;
+    case ENOTCONN:
+        return WSAENOTCONN;
+    case ESHUTDOWN:
+        return WSAESHUTDOWN;
+    case ETIMEDOUT:
+        return WSAETIMEDOUT;
+    case ECONNREFUSED:
+        return WSAECONNREFUSED;
+    case EHOSTUNREACH:
+    case EHOSTDOWN:
+        return WSAEHOSTUNREACH;
+    default:
+        return WSAENETDOWN;
+    }
+}
+
+int FromResolver(int status, int savedErrno) {
+    using namespace winsock;
+    switch (status) {
+    case 0:
+        return 0;
+    case EAI_NONAME:
+        return WSAHOST_NOT_FOUND;
+    case EAI_AGAIN:
+        return WSATRY_AGAIN;
+    case EAI_FAIL:
+        return WSANO_RECOVERY;
+    case EAI_NODATA:
+    case EAI_ADDRFAMILY:
+        return WSANO_DATA;
+    case EAI_FAMILY:
+        return WSAEAFNOSUPPORT;
+    case EAI_MEMORY:
+        return WSAENOBUFS;
+    case EAI_SYSTEM:
+        return savedErrno != 0 ? FromErrno(savedErrno) : WSANO_RECOVERY;
+    default:
+        return WSANO_RECOVERY;
+    }
+}
+
+} // namespace posix_error
