@@ -1,5 +1,6 @@
 #include "encoding/jis2sjis.h"
 
+#include <array>
 #include <cstring>
 #include <optional>
 
@@ -36,19 +37,33 @@ bool IsLineEnd(std::uint8_t byte) {
 }
 
 // JIS row and cell to Shift_JIS. Bytes outside 0x21-0x7E go through the same arithmetic, in
-// integers wide enough not to wrap before the final byte is taken.
-void WriteShiftJisPair(unsigned c1, unsigned c2, std::uint8_t* out) {
-    unsigned t2 = (c1 & 1) != 0 ? c2 + 31 : c2 + 125;
-    if (t2 > 126) {
-        ++t2;
+// integers wide enough not to wrap before the final byte is taken. Tabulated, because the
+// arithmetic's branches depend on the text and would be mispredicted half of the time.
+struct PairTables {
+    std::array<std::uint8_t, 256> lead{};
+    std::array<std::array<std::uint8_t, 256>, 2> trail{};
+};
+
+constexpr PairTables MakePairTables() {
+    PairTables tables;
+    for (unsigned c = kFirstGraphic; c < 256; ++c) {
+        unsigned t1 = ((c - 33) >> 1) + 129;
+        if (t1 > 159) {
+            t1 += 64;
+        }
+        tables.lead[c] = static_cast<std::uint8_t>(t1);
+        for (unsigned odd = 0; odd < 2; ++odd) {
+            unsigned t2 = odd != 0 ? c + 31 : c + 125;
+            if (t2 > 126) {
+                ++t2;
+            }
+            tables.trail[odd][c] = static_cast<std::uint8_t>(t2);
+        }
     }
-    unsigned t1 = ((c1 - 33) >> 1) + 129;
-    if (t1 > 159) {
-        t1 += 64;
-    }
-    out[0] = static_cast<std::uint8_t>(t1);
-    out[1] = static_cast<std::uint8_t>(t2);
+    return tables;
 }
+
+constexpr PairTables kPairTables = MakePairTables();
 
 } // namespace
 
@@ -103,7 +118,8 @@ std::int32_t JIS2SJIS(const std::vector<std::uint8_t>& source, std::vector<std::
                     out[j++] = c1;
                     ++i;
                 } else {
-                    WriteShiftJisPair(c1, in[i + 1], out + j);
+                    out[j] = kPairTables.lead[c1];
+                    out[j + 1] = kPairTables.trail[c1 & 1][in[i + 1]];
                     i += 2;
                     j += 2;
                 }
