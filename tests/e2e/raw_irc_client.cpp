@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -60,6 +61,14 @@ bool RawIrcClient::Connect(int port, std::chrono::milliseconds timeout) {
     }
     Close();
     return false;
+}
+
+void RawIrcClient::Adopt(int fd) {
+    Close();
+    m_fd = fd;
+    ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) | O_NONBLOCK);
+    const int on = 1;
+    ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
 
 void RawIrcClient::Close() {
@@ -164,6 +173,14 @@ std::optional<std::string> RawIrcClient::WaitForCommand(std::string_view command
                                                         std::chrono::milliseconds timeout) {
     return WaitForLine([command](const std::string& line) { return CommandOf(line) == command; },
                        timeout);
+}
+
+int RawIrcClient::Poll() {
+    int count = 0;
+    while (ReadLine(std::chrono::milliseconds(0))) {
+        ++count;
+    }
+    return count;
 }
 
 bool RawIrcClient::WaitForClose(std::chrono::milliseconds timeout) {

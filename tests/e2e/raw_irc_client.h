@@ -20,6 +20,8 @@ public:
     RawIrcClient& operator=(const RawIrcClient&) = delete;
 
     bool Connect(int port, std::chrono::milliseconds timeout);
+    // Takes over a connected socket, e.g. one a test server accepted; small writes go out at once.
+    void Adopt(int fd);
     void Close();
     bool IsOpen() const { return m_fd >= 0; }
     // The server closed the connection and every line before the close has been read.
@@ -35,6 +37,8 @@ public:
     std::optional<std::string> WaitForLine(const Match& match, std::chrono::milliseconds timeout);
     std::optional<std::string> WaitForCommand(std::string_view command,
                                               std::chrono::milliseconds timeout);
+    // Reads the lines that have already arrived, without waiting; returns how many.
+    int Poll();
     // Waits until the server has closed the connection.
     bool WaitForClose(std::chrono::milliseconds timeout);
 

@@ -1,0 +1,122 @@
+#include "tests/e2e/session_fixture.h"
+
+#include "tests/e2e/form_main_driver.h"
+
+#include <sstream>
+
+SessionFixture::SessionFixture(NgircdServer::Options options, PrivateServer privateServer)
+    : server(std::move(options)), m_privateServer(privateServer) {}
+
+void SessionFixture::SetUp() {
+    if (m_privateServer == PrivateServer::Start) {
+        ASSERT_TRUE(server.Start()) << server.Error();
+    }
+    window = std::make_unique<FormMainDriver>();
+}
+
+void SessionFixture::TearDown() {
+    if (!window) {
+        return;
+    }
+    // Every entry carries its time; the blank entry stays last.
+    const std::vector<std::string> entries = window->Entries();
+    ASSERT_FALSE(entries.empty());
+    EXPECT_EQ(entries.back(), " ");
+    for (std::size_t index = 0; index + 1 < entries.size(); ++index) {
+        EXPECT_TRUE(WindowDriver::IsTimedEntry(entries[index]))
+            << "entry " << index << ": " << entries[index];
+    }
+    // The window closes before the server goes away.
+    window.reset();
+}
+
+bool SessionFixture::Until(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        window->Turn(WindowDriver::TurnLength);
+        if (peer.IsOpen()) {
+            peer.Poll();
+        }
+    }
+    return true;
+}
+
+void SessionFixture::RunFor(std::chrono::milliseconds time) {
+    Until([] { return false; }, time);
+}
+
+std::optional<std::size_t> SessionFixture::WaitForLogged(const Match& match, std::size_t from,
+                                                         std::chrono::milliseconds timeout) {
+    std::optional<std::size_t> found;
+    Until([&] { return (found = window->FindLogged(match, from)).has_value(); }, timeout);
+    return found;
+}
+
+std::optional<std::size_t> SessionFixture::WaitForLogged(const std::string& text, std::size_t from,
+                                                         std::chrono::milliseconds timeout) {
+    return WaitForLogged([&text](const std::string& logged) { return logged == text; }, from,
+                         timeout);
+}
+
+std::optional<std::string> SessionFixture::WaitForPeerLine(const Match& match,
+                                                           std::chrono::milliseconds timeout) {
+    std::optional<std::string> found;
+    Until(
+        [&] {
+            const auto& lines = peer.Lines();
+            for (; m_peerLinesSeen < lines.size(); ++m_peerLinesSeen) {
+                if (match(lines[m_peerLinesSeen])) {
+                    found = lines[m_peerLinesSeen++];
+                    return true;
+                }
+            }
+            return false;
+        },
+        timeout);
+    return found;
+}
+
+bool SessionFixture::ConnectWindow() {
+    window->SetText("Txt_Host", server.HostAndPort());
+    window->Click("Cmd_Connect");
+    return WaitForLogged(server.HostAndPort() + "に接続しました").has_value();
+}
+
+bool SessionFixture::RegisterWindow(const std::string& nick) {
+    window->SetText("Txt_UserID", nick);
+    window->SetText("Txt_RealName", "Hoshiwa end-to-end");
+    window->SetText("Txt_NickName", nick);
+    window->Click("Cmd_SetUser");
+    window->Click("Cmd_SetNick");
+    const std::string welcome = "<Recv> :" + server.Name() + " 001 " + nick + " :";
+    return WaitForLogged([&welcome](const std::string& text) { return text.starts_with(welcome); })
+        .has_value();
+}
+
+bool SessionFixture::ConnectPeer(const std::string& nick, const std::string& channel) {
+    if (!peer.Connect(server.Port(), DefaultWait) || !peer.Register(nick, DefaultWait) ||
+        !peer.Join(channel, DefaultWait)) {
+        return false;
+    }
+    m_peerLinesSeen = peer.Lines().size();
+    return true;
+}
+
+void SessionFixture::ExpectDisconnectedLayout() const {
+    EXPECT_TRUE(window->Visible("Cmd_Connect"));
+    EXPECT_FALSE(window->Visible("Cmd_Disconnect"));
+    EXPECT_TRUE(window->Visible("Cmd_Join"));
+    EXPECT_FALSE(window->Visible("Cmd_Part"));
+}
+
+std::string SessionFixture::Log() const {
+    std::ostringstream log;
+    log << "log:\n";
+    for (const std::string& entry : window->Entries()) {
+        log << "  " << entry << "\n";
+    }
+    return log.str();
+}

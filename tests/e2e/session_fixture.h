@@ -1,0 +1,62 @@
+#pragma once
+
+#include "tests/e2e/ngircd_server.h"
+#include "tests/e2e/raw_irc_client.h"
+#include "tests/e2e/window_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+// A private server and the window under test, and a peer for the tests that need one. Every wait
+// turns the window's event loop and reads the peer's lines, so that both keep answering the
+// server's PINGs whoever is being waited for.
+class SessionFixture : public ::testing::Test {
+protected:
+    using Match = std::function<bool(const std::string&)>;
+    static constexpr std::chrono::milliseconds DefaultWait{10000};
+
+    enum class PrivateServer { Start, None };
+
+    explicit SessionFixture(NgircdServer::Options options = {},
+                            PrivateServer privateServer = PrivateServer::Start);
+    void SetUp() override;
+    void TearDown() override;
+
+    // Runs until done holds or the timeout passes; returns done().
+    bool Until(const std::function<bool()>& done, std::chrono::milliseconds timeout = DefaultWait);
+    // Runs for the given time whatever happens, for checks that something does not happen.
+    void RunFor(std::chrono::milliseconds time);
+
+    // Waits for a logged text (time removed) at or after index from.
+    std::optional<std::size_t> WaitForLogged(const Match& match, std::size_t from = 0,
+                                             std::chrono::milliseconds timeout = DefaultWait);
+    std::optional<std::size_t> WaitForLogged(const std::string& text, std::size_t from = 0,
+                                             std::chrono::milliseconds timeout = DefaultWait);
+    // Waits for a line to the peer that it has not been waited for yet.
+    std::optional<std::string> WaitForPeerLine(const Match& match,
+                                               std::chrono::milliseconds timeout = DefaultWait);
+
+    // Fills the host box with the server and connects; false when the connection is not logged.
+    bool ConnectWindow();
+    // Registers the window with the server by its buttons; false when no welcome is logged.
+    bool RegisterWindow(const std::string& nick);
+    bool ConnectPeer(const std::string& nick, const std::string& channel);
+
+    void ExpectDisconnectedLayout() const;
+    // The window's log, one entry a line, for failure messages.
+    std::string Log() const;
+    std::size_t LoggedCount() const { return window->LoggedTexts().size(); }
+
+    NgircdServer server;
+    std::unique_ptr<WindowDriver> window;
+    RawIrcClient peer;
+
+private:
+    PrivateServer m_privateServer;
+    std::size_t m_peerLinesSeen = 0;
+};

@@ -1,0 +1,144 @@
+#include "tests/e2e/iconv_text.h"
+#include "tests/e2e/session_fixture.h"
+
+#include <algorithm>
+
+// A whole session through the window's own handlers: connect, register, join, Japanese both ways,
+// the server's PINGs, and the server's closing line before the close.
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+
+const std::string Channel = "#hoshiwa";
+const std::string Nick = "hoshiwa";
+const std::string PeerNick = "peer";
+
+NgircdServer::Options QuickPings() {
+    NgircdServer::Options options;
+    options.PingTimeout = 5;
+    options.PongTimeout = 5;
+    return options;
+}
+
+class Session : public SessionFixture {
+protected:
+    Session() : SessionFixture(QuickPings()) {}
+
+    void SetUp() override {
+        SessionFixture::SetUp();
+        ASSERT_TRUE(ConnectPeer(PeerNick, Channel));
+        ASSERT_TRUE(ConnectWindow()) << Log();
+        ASSERT_TRUE(RegisterWindow(Nick)) << Log();
+        window->SetText("Txt_Ch", Channel);
+        window->Click("Cmd_Join");
+        ASSERT_TRUE(WaitForPeerLine([](const std::string& line) {
+            return line.starts_with(":" + Nick + "!") && RawIrcClient::CommandOf(line) == "JOIN";
+        })) << "the peer never saw the window join";
+    }
+
+    // What the window logs for a channel message from the peer.
+    static bool IsPeerMessage(const std::string& logged, const std::string& text) {
+        return logged.starts_with("<Recv> :" + PeerNick + "!") &&
+               logged.ends_with(" PRIVMSG " + Channel + " :" + text);
+    }
+    bool IsPeerMessageLine(const std::string& logged) const {
+        return logged.starts_with("<Recv> :" + PeerNick + "!") &&
+               logged.find(" PRIVMSG " + Channel + " :") != std::string::npos;
+    }
+};
+
+struct Incoming {
+    const char* name;
+    std::string sent;  // the message text as the peer sends it
+    std::string shown; // and as the log must show it
+};
+
+TEST_F(Session, JapaneseFromThePeerIsLoggedAsText) {
+    const Incoming cases[] = {
+        {"kanji and kana", IconvText::ToIso2022Jp("日本語のテスト、ほしわ！"),
+         "日本語のテスト、ほしわ！"},
+        {"ASCII between Japanese", IconvText::ToIso2022Jp("おはよう ok 123 さようなら"),
+         "おはよう ok 123 さようなら"},
+        // JIS X 0208-1978's escape: 日本語 as older servers send it.
+        {"ESC $ @", "\x1b$@F|K\\8l\x1b(B", "日本語"},
+        {"half-width katakana", "\x1b(I12345\x1b(B!", "ｱｲｳｴｵ!"},
+    };
+    for (const Incoming& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::size_t before = LoggedCount();
+        ASSERT_TRUE(peer.SendLine("PRIVMSG " + Channel + " :" + c.sent));
+        const auto logged = WaitForLogged(
+            [this](const std::string& text) { return IsPeerMessageLine(text); }, before);
+        ASSERT_TRUE(logged) << Log();
+        EXPECT_TRUE(IsPeerMessage(window->LoggedTexts()[*logged], c.shown))
+            << window->LoggedTexts()[*logged];
+    }
+}
+
+TEST_F(Session, TypedMessageReachesThePeerAsShiftJis) {
+    // ソ and 表 end in 0x5C, which a conversion through the wrong table turns into a yen sign.
+    const std::string typed = "こんにちは、表示ソフト \\ ok";
+    window->SetText("Txt_SendMsg", typed);
+    window->PressEnter();
+    const auto line = WaitForPeerLine([](const std::string& received) {
+        return received.starts_with(":" + Nick + "!") &&
+               RawIrcClient::CommandOf(received) == "PRIVMSG";
+    });
+    ASSERT_TRUE(line) << Log();
+    EXPECT_EQ(RawIrcClient::TrailingOf(*line), IconvText::ToShiftJis(typed));
+    EXPECT_EQ(window->LoggedTexts().back(), "<Send> PRIVMSG " + Channel + " :" + typed);
+    EXPECT_EQ(window->Text("Txt_SendMsg"), "");
+}
+
+TEST_F(Session, StaysRegisteredThroughThreePingRoundsAndShowsTheClosingLineFirst) {
+    constexpr int Rounds = 3;
+    const std::string ping = "<Recv> PING :" + server.Name();
+    const std::string pong = "<Send> PONG :" + server.Name();
+    auto count = [this](const std::string& text) {
+        const auto texts = window->LoggedTexts();
+        return std::count(texts.begin(), texts.end(), text);
+    };
+    const auto roundTime = seconds(QuickPings().PingTimeout + QuickPings().PongTimeout + 5);
+    ASSERT_TRUE(Until([&] { return count(pong) >= Rounds; }, roundTime * Rounds)) << Log();
+    EXPECT_GE(count(ping), Rounds);
+    // Each answer follows its PING directly.
+    const auto texts = window->LoggedTexts();
+    for (std::size_t index = 0; index < texts.size(); ++index) {
+        if (texts[index] == ping) {
+            ASSERT_LT(index + 1, texts.size());
+            EXPECT_EQ(texts[index + 1], pong) << Log();
+        }
+    }
+
+    // The server still knows the window's user, and its messages still reach the window.
+    ASSERT_TRUE(peer.SendLine("WHOIS " + Nick));
+    EXPECT_TRUE(WaitForPeerLine([](const std::string& line) {
+        return RawIrcClient::CommandOf(line) == "311";
+    })) << "WHOIS found no "
+        << Nick;
+    const std::size_t before = LoggedCount();
+    ASSERT_TRUE(peer.SendLine("PRIVMSG " + Nick + " :" + IconvText::ToIso2022Jp("まだいる？")));
+    EXPECT_TRUE(WaitForLogged(
+        [](const std::string& text) {
+            return text.starts_with("<Recv> :" + PeerNick + "!") &&
+                   text.ends_with(" PRIVMSG " + Nick + " :まだいる？");
+        },
+        before))
+        << Log();
+
+    window->SetText("Txt_SendMsg", "/QUIT :bye");
+    window->PressEnter();
+    const auto closed = WaitForLogged("接続が切断されました。");
+    ASSERT_TRUE(closed) << Log();
+    const auto closingLine = window->FindLogged(
+        [](const std::string& text) { return text.starts_with("<Recv> ERROR :"); });
+    ASSERT_TRUE(closingLine) << "the server's last line was lost\n" << Log();
+    EXPECT_LT(*closingLine, *closed) << Log();
+    ExpectDisconnectedLayout();
+    EXPECT_TRUE(WaitForPeerLine([](const std::string& line) {
+        return line.starts_with(":" + Nick + "!") && RawIrcClient::CommandOf(line) == "QUIT";
+    }));
+}
+
+} // namespace
