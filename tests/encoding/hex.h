@@ -27,3 +27,13 @@ inline std::string Hex(const std::vector<std::uint8_t>& bytes) {
 inline std::string Hex(std::string_view text) {
     return Hex(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
 }
+
+// "1B 24 42" back to bytes; lets test tables show bytes the way failures print them.
+inline std::vector<std::uint8_t> FromHex(std::string_view hex) {
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 3) {
+        bytes.push_back(
+            static_cast<std::uint8_t>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
+    }
+    return bytes;
+}

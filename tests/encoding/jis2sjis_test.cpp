@@ -13,162 +13,101 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr std::uint8_t ESC = 0x1B;
-constexpr std::uint8_t CR = 0x0D;
-constexpr std::uint8_t LF = 0x0A;
-
-Bytes Convert(const Bytes& source) {
+std::string ConvertHex(const Bytes& source) {
     Bytes target;
     EXPECT_NE(JIS2SJIS(source, target), 0) << "source " << Hex(source);
-    return target;
+    return Hex(target);
 }
 
-struct Case {
-    const char* name;
-    Bytes source;
-    Bytes expected;
-};
-
-void ExpectConversions(const std::vector<Case>& cases) {
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(Hex(Convert(c.source)), Hex(c.expected)) << "source " << Hex(c.source);
+TEST(JIS2SJIS, Converts) {
+    const struct {
+        const char* name;
+        const char* source;
+        const char* expected;
+    } cases[] = {
+        {"first kanji", "1B 24 42 30 21", "88 9F"},
+        {"hiragana", "1B 24 42 24 22", "82 A0"},
+        {"ideographic space", "1B 24 42 21 21", "81 40"},
+        {"last row", "1B 24 42 74 26", "EA A4"},
+        {"odd row past cell 0x5F", "1B 24 42 21 60", "81 80"},
+        {"text around kanji", "61 1B 24 42 30 21 24 22 1B 28 42 62", "61 88 9F 82 A0 62"},
+        {"bytes outside the JIS range", "1B 24 42 7F 80 FF FF", "F0 A0 30 1F"},
+        // Every byte is kept, the last one too.
+        {"one byte", "41", "41"},
+        {"line with CR LF", "61 62 63 0D 0A", "61 62 63 0D 0A"},
+        {"kanji line", "1B 24 42 30 21 1B 28 42 0D 0A", "88 9F 0D 0A"},
+        {"lone byte after kanji", "1B 24 42 30 21 30", "88 9F 30"},
+        {"lone byte after the escape", "1B 24 42 30", "30"},
+        // An escape sequence at the end only switches mode.
+        {"two-byte escape after text", "61 1B 24 42", "61"},
+        {"single-byte escape alone", "1B 28 42", ""},
+        {"roman escape after kanji", "1B 24 42 30 21 1B 28 4A", "88 9F"},
+        {"escape before the last byte", "1B 28 42 78", "78"},
+        {"escape byte too close to the end", "61 1B 24", "61 1B 24"},
+        {"same in two-byte mode", "1B 24 42 30 21 1B 28", "88 9F 1B 28"},
+        // Line ends and controls stay themselves in two-byte mode; line ends leave it.
+        {"CR LF ends two-byte mode", "1B 24 42 30 21 0D 0A 30 21", "88 9F 0D 0A 30 21"},
+        {"LF ends two-byte mode", "1B 24 42 24 22 0A 24 22", "82 A0 0A 24 22"},
+        {"CR after a lone first byte", "1B 24 42 30 0D 0A 61", "30 0D 0A 61"},
+        {"space keeps two-byte mode", "1B 24 42 30 21 20 30 21", "88 9F 20 88 9F"},
+        {"tab as second byte", "1B 24 42 30 09 30 21", "30 09 88 9F"},
+        // The other JIS escapes.
+        {"JIS C 6226 kanji", "1B 24 40 30 21 1B 28 4A 61", "88 9F 61"},
+        {"half-width katakana", "1B 28 49 21 31 5E 5F 1B 28 42 31", "A1 B1 DE DF 31"},
+        {"katakana mode copies other bytes", "1B 28 49 60 7E 20", "60 7E 20"},
+        {"CR ends katakana mode", "1B 28 49 31 0D 31", "B1 0D 31"},
+        {"katakana to kanji", "1B 28 49 31 1B 24 42 30 21", "B1 88 9F"},
+        {"unknown escape is data", "1B 24 41 30 21", "1B 24 41 30 21"},
+        {"unknown escape in two-byte mode", "1B 24 42 1B 24 41 30 21", "1B 82 BF 88 9F"},
+        // The byte right after a consumed escape sequence is data, even an ESC: in two-byte mode
+        // that ESC is copied on its own and the two bytes after it make a pair.
+        {"two-byte escape after a single-byte one", "1B 28 42 1B 24 42 30 21", "1B 24 42 30 21"},
+        {"single-byte escape after a two-byte one", "1B 24 42 1B 28 42 30 21", "1B 84 C0 88 9F"},
+        {"escapes apart are both taken", "1B 28 42 61 1B 24 42 30 21", "61 88 9F"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ConvertHex(FromHex(c.source)), c.expected) << c.name << ": source " << c.source;
     }
 }
 
-TEST(JIS2SJIS, ConvertsKanjiPairs) {
-    ExpectConversions({
-        {"first kanji", {ESC, '$', 'B', 0x30, 0x21}, {0x88, 0x9F}},
-        {"hiragana a", {ESC, '$', 'B', 0x24, 0x22}, {0x82, 0xA0}},
-        {"ideographic space", {ESC, '$', 'B', 0x21, 0x21}, {0x81, 0x40}},
-        {"last row", {ESC, '$', 'B', 0x74, 0x26}, {0xEA, 0xA4}},
-        {"odd row past 0x5F cell", {ESC, '$', 'B', 0x21, 0x60}, {0x81, 0x80}},
-        {"text around kanji",
-         {'a', ESC, '$', 'B', 0x30, 0x21, 0x24, 0x22, ESC, '(', 'B', 'b'},
-         {'a', 0x88, 0x9F, 0x82, 0xA0, 'b'}},
-        {"bytes outside the JIS range",
-         {ESC, '$', 'B', 0x7F, 0x80, 0xFF, 0xFF},
-         {0xF0, 0xA0, 0x30, 0x1F}},
-    });
-}
-
-TEST(JIS2SJIS, ConvertsEveryByteUpToTheLast) {
-    ExpectConversions({
-        {"one byte", {'A'}, {'A'}},
-        {"two bytes", {'A', 'B'}, {'A', 'B'}},
-        {"line with CR LF", {'a', 'b', 'c', CR, LF}, {'a', 'b', 'c', CR, LF}},
-        {"kanji line", {ESC, '$', 'B', 0x30, 0x21, ESC, '(', 'B', CR, LF}, {0x88, 0x9F, CR, LF}},
-        {"lone byte after kanji", {ESC, '$', 'B', 0x30, 0x21, 0x30}, {0x88, 0x9F, 0x30}},
-        {"lone byte after the escape", {ESC, '$', 'B', 0x30}, {0x30}},
-    });
-}
-
-TEST(JIS2SJIS, EscapeSequenceAtTheEndOnlySwitchesMode) {
-    ExpectConversions({
-        {"two-byte escape after text", {'a', ESC, '$', 'B'}, {'a'}},
-        {"single-byte escape alone", {ESC, '(', 'B'}, {}},
-        {"roman escape after kanji", {ESC, '$', 'B', 0x30, 0x21, ESC, '(', 'J'}, {0x88, 0x9F}},
-        {"single-byte escape before the last byte", {ESC, '(', 'B', 'x'}, {'x'}},
-        {"escape byte too close to the end", {'a', ESC, '$'}, {'a', ESC, '$'}},
-        {"escape byte too close to the end in two-byte mode",
-         {ESC, '$', 'B', 0x30, 0x21, ESC, '('},
-         {0x88, 0x9F, ESC, '('}},
-    });
-}
-
-TEST(JIS2SJIS, KeepsLineEndsInTwoByteMode) {
-    ExpectConversions({
-        {"CR LF ends two-byte mode",
-         {ESC, '$', 'B', 0x30, 0x21, CR, LF, 0x30, 0x21},
-         {0x88, 0x9F, CR, LF, 0x30, 0x21}},
-        {"LF alone ends two-byte mode",
-         {ESC, '$', 'B', 0x24, 0x22, LF, 0x24, 0x22},
-         {0x82, 0xA0, LF, 0x24, 0x22}},
-        {"CR after a lone first byte", {ESC, '$', 'B', 0x30, CR, LF, 'a'}, {0x30, CR, LF, 'a'}},
-        {"space keeps two-byte mode",
-         {ESC, '$', 'B', 0x30, 0x21, ' ', 0x30, 0x21},
-         {0x88, 0x9F, ' ', 0x88, 0x9F}},
-        {"control byte as second byte",
-         {ESC, '$', 'B', 0x30, 0x09, 0x30, 0x21},
-         {0x30, 0x09, 0x88, 0x9F}},
-    });
-}
-
-TEST(JIS2SJIS, RecognisesTheOtherJisEscapes) {
-    ExpectConversions({
-        {"JIS C 6226 kanji", {ESC, '$', '@', 0x30, 0x21, ESC, '(', 'J', 'a'}, {0x88, 0x9F, 'a'}},
-        {"half-width katakana",
-         {ESC, '(', 'I', 0x21, 0x31, 0x5E, 0x5F, ESC, '(', 'B', 0x31},
-         {0xA1, 0xB1, 0xDE, 0xDF, 0x31}},
-        {"katakana mode copies other bytes", {ESC, '(', 'I', 0x60, 0x7E, ' '}, {0x60, 0x7E, ' '}},
-        {"CR ends katakana mode", {ESC, '(', 'I', 0x31, CR, 0x31}, {0xB1, CR, 0x31}},
-        {"katakana to kanji", {ESC, '(', 'I', 0x31, ESC, '$', 'B', 0x30, 0x21}, {0xB1, 0x88, 0x9F}},
-        {"unknown escape is data", {ESC, '$', 'A', 0x30, 0x21}, {ESC, '$', 'A', 0x30, 0x21}},
-        {"unknown escape in two-byte mode",
-         {ESC, '$', 'B', ESC, '$', 'A', 0x30, 0x21},
-         {ESC, 0x82, 0xBF, 0x88, 0x9F}},
-    });
-}
-
-// The byte right after a consumed escape sequence is data, even an ESC: in two-byte mode that
-// ESC is copied on its own and the two bytes after it make a pair.
-TEST(JIS2SJIS, ConsumesOneEscapeSequencePerStep) {
-    ExpectConversions({
-        {"two-byte escape right after a single-byte escape",
-         {ESC, '(', 'B', ESC, '$', 'B', 0x30, 0x21},
-         {ESC, '$', 'B', 0x30, 0x21}},
-        {"single-byte escape right after a two-byte escape",
-         {ESC, '$', 'B', ESC, '(', 'B', 0x30, 0x21},
-         {ESC, 0x84, 0xC0, 0x88, 0x9F}},
-        {"escapes apart are both taken",
-         {ESC, '(', 'B', 'a', ESC, '$', 'B', 0x30, 0x21},
-         {'a', 0x88, 0x9F}},
-    });
-}
-
-TEST(JIS2SJIS, StartsEveryCallInSingleByteMode) {
-    Bytes target;
-    ASSERT_NE(JIS2SJIS({ESC, '$', 'B', 0x30, 0x21}, target), 0);
-    ASSERT_NE(JIS2SJIS({0x30, 0x21}, target), 0);
-    EXPECT_EQ(Hex(target), Hex(Bytes{0x30, 0x21}));
-}
-
-TEST(JIS2SJIS, ReplacesTheTargetWithTheBytesWritten) {
+TEST(JIS2SJIS, ReplacesTheTargetAndKeepsNoModeBetweenCalls) {
     Bytes target(50, 0xEE);
-    ASSERT_NE(JIS2SJIS({ESC, '$', 'B', 0x30, 0x21, ESC, '(', 'B', 'a'}, target), 0);
-    EXPECT_EQ(Hex(target), Hex(Bytes{0x88, 0x9F, 'a'}));
-
+    ASSERT_NE(JIS2SJIS(FromHex("1B 24 42 30 21"), target), 0);
+    EXPECT_EQ(Hex(target), "88 9F");
+    ASSERT_NE(JIS2SJIS(FromHex("30 21"), target), 0);
+    EXPECT_EQ(Hex(target), "30 21");
     EXPECT_EQ(JIS2SJIS({}, target), 0);
     EXPECT_TRUE(target.empty());
 }
 
 TEST(JIS2SJIS, ConvertsInPlace) {
-    Bytes buffer = {'a', ESC, '$', 'B', 0x30, 0x21, 0x24, 0x22, ESC, '(', 'B', CR, LF};
+    Bytes buffer = FromHex("61 1B 24 42 30 21 24 22 1B 28 42 0D 0A");
     ASSERT_NE(JIS2SJIS(buffer, buffer), 0);
-    EXPECT_EQ(Hex(buffer), Hex(Bytes{'a', 0x88, 0x9F, 0x82, 0xA0, CR, LF}));
+    EXPECT_EQ(Hex(buffer), "61 88 9F 82 A0 0D 0A");
 }
 
 TEST(JIS2SJIS, ConvertsSourcesOfAnySize) {
-    const Bytes line = {'P', ESC, '$', 'B', 0x30, 0x21, ESC, '(', 'B', CR, LF};
-    const Bytes convertedLine = {'P', 0x88, 0x9F, CR, LF};
+    const Bytes line = FromHex("50 1B 24 42 30 21 1B 28 42 0D 0A");
+    const Bytes convertedLine = FromHex("50 88 9F 0D 0A");
     Bytes source;
     Bytes expected;
     while (source.size() < 100000) {
         source.insert(source.end(), line.begin(), line.end());
         expected.insert(expected.end(), convertedLine.begin(), convertedLine.end());
     }
-    // A kanji pair across the old 32,767-byte limit, and a last byte that must not be lost.
-    source.insert(source.end(), {ESC, '$', 'B', 0x24, 0x22, 0x30});
+    // A last kanji far past 32,767 bytes, and a last byte that must not be lost.
+    source.insert(source.end(), {0x1B, 0x24, 0x42, 0x24, 0x22, 0x30});
     expected.insert(expected.end(), {0x82, 0xA0, 0x30});
 
-    const Bytes target = Convert(source);
+    Bytes target;
+    ASSERT_NE(JIS2SJIS(source, target), 0);
     ASSERT_EQ(target.size(), expected.size());
     for (std::size_t k = 0; k < expected.size(); ++k) {
         ASSERT_EQ(target[k], expected[k]) << "at byte " << k;
     }
 }
 
-// Runs one whole conversion through iconv; empty when iconv refuses it.
+// One whole conversion through iconv; empty when iconv refuses it.
 std::string IconvConvert(const char* to, const char* from, std::string input) {
     const iconv_t descriptor = iconv_open(to, from);
     if (descriptor == reinterpret_cast<iconv_t>(-1)) {
@@ -194,20 +133,17 @@ std::string IconvConvert(const char* to, const char* from, std::string input) {
 // as for the CP932 forms, so every character can be compared without exceptions.
 TEST(JIS2SJIS, AgreesWithIconvOnEveryJisX0208Character) {
     int characters = 0;
-    for (int row = 0x21; row <= 0x7E; ++row) {
-        for (int cell = 0x21; cell <= 0x7E; ++cell) {
-            const std::string jis = {ESC, '$', 'B', static_cast<char>(row), static_cast<char>(cell),
-                                     ESC, '(', 'B'};
+    for (char row = 0x21; row <= 0x7E; ++row) {
+        for (char cell = 0x21; cell <= 0x7E; ++cell) {
+            const std::string jis = {0x1B, '$', 'B', row, cell, 0x1B, '(', 'B'};
             const std::string text = IconvConvert("UTF-8", "ISO-2022-JP", jis);
             if (text.empty()) {
                 continue;
             }
             ++characters;
-            const std::string cp932 = IconvConvert("CP932", "UTF-8", text);
-            ASSERT_EQ(Hex(Convert(Bytes(jis.begin(), jis.end()))), Hex(cp932))
-                << "JIS "
-                << Hex(Bytes{static_cast<std::uint8_t>(row), static_cast<std::uint8_t>(cell)})
-                << ", character " << text;
+            ASSERT_EQ(ConvertHex(Bytes(jis.begin(), jis.end())),
+                      Hex(IconvConvert("CP932", "UTF-8", text)))
+                << "JIS " << Hex(jis.substr(3, 2)) << ", character " << text;
         }
     }
     EXPECT_EQ(characters, 6879); // all of JIS X 0208-1990
