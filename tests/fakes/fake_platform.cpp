@@ -401,13 +401,10 @@ int FakePlatform::connect(SOCKET s, const SockAddrIn& name, int namelen) {
     sock->localAddress = Address(127, 0, 0, 1);
     sock->peerAddress = name.sin_addr;
     sock->peerPort = name.sin_port[0] * 256 + name.sin_port[1];
-    if (scripted) {
-        sock->connected = true;
-        return 0;
-    }
+    // Finished at once or under way, the FD_CONNECT follows as from the real layer.
     sock->connecting = true;
     PostReady(s);
-    return Fail(WSAEWOULDBLOCK);
+    return scripted ? 0 : Fail(WSAEWOULDBLOCK);
 }
 
 int FakePlatform::getsockname(SOCKET s, SockAddrIn& name, int& namelen) {

@@ -24,6 +24,7 @@
 //   - Script("bind", -1, WSAEADDRINUSE): the next bind fails with that error. Any call by its name;
 //     scripts of one name are used in order, one per call. For recv and send a result of 0 or more
 //     is a cap on the bytes moved by that call (Script("send", 3): the next send takes 3 bytes).
+//     Script("connect", 0) is a connect that finishes at once; its FD_CONNECT still follows.
 //   - ConnectErrors: error numbers the next connects report with their FD_CONNECT (0 = success).
 //   - Arrive(s, bytes), ArriveError(s, error), PeerClose(s): what the peer does; each Arrive is
 //     one chunk, so a recv never returns bytes of two chunks.
