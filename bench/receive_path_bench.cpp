@@ -1,0 +1,265 @@
+// The receive path without painting: an ISO-2022-JP flood of IRC lines handed to the window in
+// 8 KiB arrivals, every line converted, cut, decoded and logged, against glibc iconv decoding the
+// same bytes and doing nothing else.
+
+#include "client/form_main.h"
+#include "socket/tcp_sock.h"
+#include "socket/tcp_sock_proc.h"
+#include "tests/fakes/fake_controls.h"
+#include "tests/fakes/fake_platform.h"
+
+#include <benchmark/benchmark.h>
+#include <iconv.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t CorpusBytes = 8 * 1024 * 1024;
+constexpr std::size_t ArrivalBytes = 8 * 1024;
+constexpr int Iterations = 5;
+constexpr double BytesPerMB = 1e6;
+
+// Japanese as a channel carries it: kanji, kana, full-width punctuation and digits.
+constexpr std::string_view Japanese[] = {
+    "こんにちは、今日はいい天気ですね。",   "明日の会議は十時からです",
+    "ソフトウェアの更新が終わりました！",   "了解しました。よろしくお願いします",
+    "東京駅で待ち合わせましょう（１２時）", "日本語の文字コードは難しい…",
+    "ＩＲＣサーバーに接続しています",       "表示が遅いときはログを見てください",
+};
+constexpr std::string_view Ascii[] = {
+    "ok", "see you", "http://example.org/docs", "lol", "build 1234 passed", "brb", ":-)",
+};
+constexpr std::string_view Nicks[] = {"taro", "hanako", "kenji", "yuki_", "sakura", "ichiro"};
+
+std::string ToIso2022Jp(iconv_t converter, std::string_view utf8) {
+    std::string input(utf8);
+    std::string output(input.size() * 4 + 16, '\0');
+    char* in = input.data();
+    std::size_t inLeft = input.size();
+    char* out = output.data();
+    std::size_t outLeft = output.size();
+    // Each line ends back in ASCII, as a line of ISO-2022-JP must.
+    if (::iconv(converter, &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1) ||
+        ::iconv(converter, nullptr, nullptr, &out, &outLeft) == static_cast<std::size_t>(-1)) {
+        throw std::runtime_error("iconv cannot write ISO-2022-JP");
+    }
+    output.resize(output.size() - outLeft);
+    return output;
+}
+
+struct Corpus {
+    std::string Bytes; // ISO-2022-JP, CR LF ended lines
+    std::size_t Lines = 0;
+    std::string LastLineUtf8; // what the log must show last
+};
+
+Corpus MakeCorpus() {
+    const iconv_t converter = ::iconv_open("ISO-2022-JP", "UTF-8");
+    if (converter == reinterpret_cast<iconv_t>(-1)) {
+        throw std::runtime_error("iconv lacks ISO-2022-JP");
+    }
+    std::mt19937 random(20240607);
+    auto pick = [&random](const auto& list) {
+        return std::string(list[random() % std::size(list)]);
+    };
+    Corpus corpus;
+    corpus.Bytes.reserve(CorpusBytes + 1024);
+    while (corpus.Bytes.size() < CorpusBytes) {
+        std::string line = ":" + pick(Nicks) + "!~user@192.0.2." + std::to_string(random() % 250) +
+                           " PRIVMSG #hoshiwa :";
+        switch (random() % 4) {
+        case 0:
+            line += pick(Ascii);
+            break;
+        case 1:
+            line += pick(Japanese);
+            break;
+        default:
+            line += pick(Japanese) + " " + pick(Ascii) + " " + pick(Japanese);
+            break;
+        }
+        corpus.Bytes += ToIso2022Jp(converter, line);
+        corpus.Bytes += "\r\n";
+        corpus.LastLineUtf8 = line;
+        ++corpus.Lines;
+    }
+    ::iconv_close(converter);
+    return corpus;
+}
+
+const Corpus& TheCorpus() {
+    static const Corpus corpus = MakeCorpus();
+    return corpus;
+}
+
+// The machine is shared with builds, so the figures are taken from the thread's own CPU time;
+// the wall-clock figure is printed beside them.
+struct Figures {
+    double CpuSeconds = 0;
+    double WallSeconds = 0;
+    std::size_t Bytes = 0;
+    std::size_t Lines = 0;
+    double MBPerSecond(double seconds) const {
+        return static_cast<double>(Bytes) / BytesPerMB / seconds;
+    }
+    double LinesPerSecond() const { return static_cast<double>(Lines) / CpuSeconds; }
+};
+Figures ReceivePathFigures;
+Figures IconvFigures;
+bool Failed = false;
+
+void Fail(benchmark::State& state, const std::string& why) {
+    Failed = true;
+    state.SkipWithError(why.c_str());
+}
+
+double ThreadCpuSeconds() {
+    timespec now{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+class Stopwatch {
+public:
+    // Adds the time since construction to the figures and returns the CPU seconds.
+    double Stop(Figures& figures, std::size_t bytes, std::size_t lines) const {
+        const double cpu = ThreadCpuSeconds() - m_cpuStart;
+        figures.CpuSeconds += cpu;
+        figures.WallSeconds +=
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - m_wallStart).count();
+        figures.Bytes += bytes;
+        figures.Lines += lines;
+        return cpu;
+    }
+
+private:
+    double m_cpuStart = ThreadCpuSeconds();
+    std::chrono::steady_clock::time_point m_wallStart = std::chrono::steady_clock::now();
+};
+
+// A connected window over the fake socket layer, whose recv hands out one arrival at a time.
+class ConnectedWindow {
+public:
+    ConnectedWindow() : m_proc(m_platform), m_form(m_proc, m_controls.Controls()) {
+        if (!m_form.Form_Load()) {
+            throw std::runtime_error("the window did not load");
+        }
+        m_controls.Txt_Host.SetText("localhost:6667");
+        m_form.Cmd_Connect_Click();
+        m_platform.PumpAll();
+        if (!m_form.Winsock() || m_form.Winsock()->State() != TCPSock::StateConnected) {
+            throw std::runtime_error("the window did not connect");
+        }
+        m_handle = m_form.Winsock()->GetHandle();
+    }
+    ~ConnectedWindow() { m_form.Form_Unload(); }
+
+    void Deliver(std::string_view arrival) {
+        m_platform.Arrive(m_handle, std::string(arrival));
+        m_platform.PumpAll();
+    }
+    const FakeListBox& Log() const { return m_controls.Lst_Msg; }
+
+private:
+    FakePlatform m_platform;
+    TCPSockProc m_proc;
+    FakeFormControls m_controls;
+    Form_Main m_form;
+    winsock::SOCKET m_handle = winsock::INVALID_SOCKET;
+};
+
+// A bench that measures a path that loses or garbles lines measures nothing.
+void CheckLog(const FakeListBox& log, const Corpus& corpus, benchmark::State& state) {
+    const int count = log.ListCount();
+    const std::string expected = "<Recv> " + corpus.LastLineUtf8;
+    const std::string newest = count >= 2 ? log.List(count - 2) : "";
+    // An entry is "hh:mm:ss " and the logged text.
+    if (newest.size() < 9 || newest.substr(9) != expected) {
+        Fail(state, "the newest entry is \"" + newest + "\", not \"" + expected + "\"");
+    }
+}
+
+void BM_ReceivePath(benchmark::State& state) {
+    const Corpus& corpus = TheCorpus();
+    const std::string_view bytes = corpus.Bytes;
+    for (auto _ : state) {
+        ConnectedWindow window;
+        const Stopwatch stopwatch;
+        for (std::size_t offset = 0; offset < bytes.size(); offset += ArrivalBytes) {
+            window.Deliver(bytes.substr(offset, ArrivalBytes));
+        }
+        state.SetIterationTime(stopwatch.Stop(ReceivePathFigures, bytes.size(), corpus.Lines));
+        CheckLog(window.Log(), corpus, state);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
+}
+
+// iconv alone, in the same arrivals; a sequence cut by an arrival's end waits for the next.
+void BM_IconvOnly(benchmark::State& state) {
+    const Corpus& corpus = TheCorpus();
+    std::string output(ArrivalBytes * 4, '\0');
+    for (auto _ : state) {
+        const iconv_t converter = ::iconv_open("UTF-8", "ISO-2022-JP");
+        std::string carry;
+        std::size_t written = 0;
+        const Stopwatch stopwatch;
+        for (std::size_t offset = 0; offset < corpus.Bytes.size(); offset += ArrivalBytes) {
+            carry.append(corpus.Bytes, offset, ArrivalBytes);
+            char* in = carry.data();
+            std::size_t inLeft = carry.size();
+            char* out = output.data();
+            std::size_t outLeft = output.size();
+            if (::iconv(converter, &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1) &&
+                errno != EINVAL) {
+                Fail(state, "iconv rejected the corpus");
+                break;
+            }
+            written += output.size() - outLeft;
+            carry.erase(0, carry.size() - inLeft);
+        }
+        state.SetIterationTime(stopwatch.Stop(IconvFigures, corpus.Bytes.size(), corpus.Lines));
+        ::iconv_close(converter);
+        benchmark::DoNotOptimize(written);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * corpus.Bytes.size()));
+}
+
+BENCHMARK(BM_ReceivePath)->UseManualTime()->Iterations(Iterations)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IconvOnly)->UseManualTime()->Iterations(Iterations)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    const Corpus& corpus = TheCorpus();
+    std::printf("corpus: %zu bytes of ISO-2022-JP, %zu lines, %zu-byte arrivals, log over "
+                "FakeListBox\n",
+                corpus.Bytes.size(), corpus.Lines, ArrivalBytes);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    if (Failed || ReceivePathFigures.CpuSeconds <= 0 || IconvFigures.CpuSeconds <= 0) {
+        return 1;
+    }
+    const Figures& path = ReceivePathFigures;
+    const Figures& iconv = IconvFigures;
+    // MB are 10^6 bytes of the ISO-2022-JP corpus as it arrives.
+    std::printf("wall clock: receive path %.1f MB/s, iconv-only %.1f MB/s\n",
+                path.MBPerSecond(path.WallSeconds), iconv.MBPerSecond(iconv.WallSeconds));
+    std::printf("receive_path: %.1f MB/s (%.0f lines/s) vs iconv-only %.1f MB/s = %.2fx\n",
+                path.MBPerSecond(path.CpuSeconds), path.LinesPerSecond(),
+                iconv.MBPerSecond(iconv.CpuSeconds),
+                path.MBPerSecond(path.CpuSeconds) / iconv.MBPerSecond(iconv.CpuSeconds));
+    return 0;
+}
