@@ -19,6 +19,7 @@ void FakeListBox::AddItem(const std::string& item, int index) {
         throw std::out_of_range("FakeListBox::AddItem: index out of range");
     }
     m_items.insert(m_items.begin() + index, item);
+    ++m_additions;
 }
 
 void FakeListBox::RemoveItem(int index) {

@@ -50,9 +50,12 @@ public:
     // The last entry selected, which scrolled the list to it; -1 before any selection.
     int LastSelected() const { return m_LastSelected; }
     const std::deque<std::string>& Items() const { return m_items; }
+    // Entries added since the list was made.
+    std::size_t Additions() const { return m_additions; }
 
 private:
     std::deque<std::string> m_items{" "};
+    std::size_t m_additions = 0;
     int m_ListIndex = -1;
     int m_LastSelected = -1;
     int m_HorizontalExtent = 0;
