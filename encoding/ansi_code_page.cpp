@@ -168,41 +168,53 @@ void Convert(iconv_t descriptor, const std::uint8_t* in, std::size_t size, Outpu
     out.resize(written);
 }
 
-// Byte length in the code page of every character of the Basic Multilingual Plane; 0 where the
-// code page lacks it (CP932 has nothing beyond that plane). Asked of iconv once, so that
-// ByteLength agrees with ToBytes without converting.
+// What ToBytes gives for one character, in bytes: its code, or the "?" where iconv refuses it.
+// glibc drops some characters without refusing them (the tag characters U+E0000-U+E007F), so
+// only iconv itself can say.
+std::size_t EncodedLength(iconv_t descriptor, char32_t codePoint) {
+    char utf8[4];
+    std::size_t length;
+    if (codePoint < 0x80) {
+        utf8[0] = static_cast<char>(codePoint);
+        length = 1;
+    } else if (codePoint < 0x800) {
+        utf8[0] = static_cast<char>(0xC0 | (codePoint >> 6));
+        utf8[1] = static_cast<char>(0x80 | (codePoint & 0x3F));
+        length = 2;
+    } else if (codePoint < 0x10000) {
+        utf8[0] = static_cast<char>(0xE0 | (codePoint >> 12));
+        utf8[1] = static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        utf8[2] = static_cast<char>(0x80 | (codePoint & 0x3F));
+        length = 3;
+    } else {
+        utf8[0] = static_cast<char>(0xF0 | (codePoint >> 18));
+        utf8[1] = static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
+        utf8[2] = static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        utf8[3] = static_cast<char>(0x80 | (codePoint & 0x3F));
+        length = 4;
+    }
+    char bytes[8];
+    char* input = utf8;
+    char* output = bytes;
+    std::size_t outputLeft = sizeof bytes;
+    iconv(descriptor, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(descriptor, &input, &length, &output, &outputLeft) == static_cast<std::size_t>(-1)) {
+        return kMissingCharacter.size();
+    }
+    return sizeof bytes - outputLeft;
+}
+
+// EncodedLength of every character of the Basic Multilingual Plane, where all of CP932 lies;
+// asked of iconv once, so that ByteLength agrees with ToBytes without converting.
 using LengthTable = std::array<std::uint8_t, 0x10000>;
 
 LengthTable BuildLengthTable() {
     LengthTable table{};
     const IconvDescriptor descriptor(kCodePage, kUtf8);
-    for (char32_t codePoint = 0; codePoint < 0x10000; ++codePoint) {
-        if (codePoint >= 0xD800 && codePoint <= 0xDFFF) {
-            continue;
-        }
-        char utf8[3];
-        std::size_t length;
-        if (codePoint < 0x80) {
-            utf8[0] = static_cast<char>(codePoint);
-            length = 1;
-        } else if (codePoint < 0x800) {
-            utf8[0] = static_cast<char>(0xC0 | (codePoint >> 6));
-            utf8[1] = static_cast<char>(0x80 | (codePoint & 0x3F));
-            length = 2;
-        } else {
-            utf8[0] = static_cast<char>(0xE0 | (codePoint >> 12));
-            utf8[1] = static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-            utf8[2] = static_cast<char>(0x80 | (codePoint & 0x3F));
-            length = 3;
-        }
-        char bytes[8];
-        char* input = utf8;
-        char* output = bytes;
-        std::size_t outputLeft = sizeof bytes;
-        iconv(descriptor.Handle(), nullptr, nullptr, nullptr, nullptr);
-        if (iconv(descriptor.Handle(), &input, &length, &output, &outputLeft) !=
-            static_cast<std::size_t>(-1)) {
-            table[codePoint] = static_cast<std::uint8_t>(sizeof bytes - outputLeft);
+    for (char32_t codePoint = 0; codePoint < table.size(); ++codePoint) {
+        if (codePoint < 0xD800 || codePoint > 0xDFFF) {
+            table[codePoint] =
+                static_cast<std::uint8_t>(EncodedLength(descriptor.Handle(), codePoint));
         }
     }
     return table;
@@ -259,12 +271,13 @@ std::size_t AnsiCodePage::ByteLength(std::string_view text) {
             continue;
         }
         const Utf8Sequence sequence = ReadUtf8(data + i, text.size() - i);
-        std::size_t length = 1;
-        if (sequence.valid && sequence.codePoint < lengths.size() &&
-            lengths[sequence.codePoint] != 0) {
-            length = lengths[sequence.codePoint];
+        if (!sequence.valid) {
+            total += kMissingCharacter.size();
+        } else if (sequence.codePoint < lengths.size()) {
+            total += lengths[sequence.codePoint];
+        } else {
+            total += EncodedLength(Descriptors().toCodePage.Handle(), sequence.codePoint);
         }
-        total += length;
         i += sequence.length;
     }
     return total;
