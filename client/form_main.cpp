@@ -110,6 +110,7 @@ bool Form_Main::Form_Load() {
     m_Winsock = std::make_shared<TCPSock>(m_proc);
     m_Winsock->SetEvents(this);
     m_controls.Label1.SetFont(m_controls.Lst_Msg.Font());
+    m_measuredEntry.reset(); // a new font measures differently
     return true;
 }
 
@@ -288,7 +289,8 @@ void Form_Main::Winsock_Error(std::int32_t Number) {
 }
 
 void Form_Main::Winsock_DataArrival(std::int32_t BytesTotal) {
-    if (!m_Winsock) {
+    // A negative count would make the socket throw into the event loop.
+    if (!m_Winsock || BytesTotal < 0) {
         return;
     }
     m_arrival.clear();

@@ -155,13 +155,4 @@ TEST_F(FormMainCommands, OnlyTheEnterKeyActs) {
     EXPECT_EQ(Platform.SentText(s), "");
 }
 
-TEST_F(FormMainCommands, SendingAfterTheServerClosedIsRefused) {
-    const auto s = Connect();
-    Platform.PeerClose(s);
-    Platform.PumpAll();
-    const auto before = Log().size();
-    EXPECT_FALSE(Form->SendLine("PRIVMSG #Channel :late"));
-    EXPECT_EQ(LogFrom(before), std::vector<std::string>{NotConnected});
-}
-
 } // namespace

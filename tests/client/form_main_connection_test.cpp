@@ -93,14 +93,6 @@ TEST_F(FormMainConnection, TheButtonsFollowTheConnection) {
     EXPECT_EQ(Platform.SentText(s), "JOIN #Channel\r\n") << "nothing is sent on disconnect";
 }
 
-TEST_F(FormMainConnection, TheEntryRepeatsTheHostTextAtTheMomentOfConnection) {
-    Ctl.Txt_Host.SetText("localhost:6667");
-    Form->Cmd_Connect_Click();
-    Ctl.Txt_Host.SetText("edited while connecting");
-    Platform.PumpAll();
-    EXPECT_EQ(Log(), std::vector<std::string>{"edited while connectingに接続しました"});
-}
-
 TEST_F(FormMainConnection, AServerCloseLogsAndRestoresTheDisconnectedLayout) {
     const SOCKET s = Connect();
     Form->Cmd_Join_Click();
