@@ -1,0 +1,44 @@
+#pragma once
+
+#include "client/qt/log_item_delegate.h"
+#include "client/qt/log_model.h"
+
+#include <QListView>
+#include <QPersistentModelIndex>
+
+// The message log: a list of one-line entries of equal height over its own model. Its horizontal
+// scroll range is set from outside (the width of the longest entry) and ends exactly there.
+// Bringing an entry into view is done once per event-loop turn, because every scroll makes the
+// list lay out all its rows again, and a flood of entries would otherwise cost that per entry.
+class LogView final : public QListView {
+    Q_OBJECT
+public:
+    explicit LogView(QWidget* parent = nullptr);
+    ~LogView() override;
+    LogView(const LogView&) = delete;
+    LogView& operator=(const LogView&) = delete;
+
+    LogModel& Model() { return m_model; }
+    const LogModel& Model() const { return m_model; }
+
+    void SetHorizontalExtent(int pixels);
+    int HorizontalExtent() const { return m_HorizontalExtent; }
+
+    // Scrolls vertically so that the row is in view, at the end of this event-loop turn; a later
+    // request in the same turn replaces an earlier one. A hidden list scrolls when it is shown.
+    void ScrollToLater(int row);
+
+protected:
+    void updateGeometries() override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void QueueScroll();
+    void ScrollNow();
+
+    LogModel m_model;
+    LogItemDelegate m_delegate;
+    int m_HorizontalExtent = 0;
+    QPersistentModelIndex m_scrollTarget;
+    bool m_scrollQueued = false;
+};

@@ -1,0 +1,179 @@
+#include "client/qt/main_window.h"
+
+#include "client/form_layout.h"
+#include "client/qt/log_view.h"
+
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <vector>
+
+namespace {
+
+int Pixels(int twips) {
+    return static_cast<int>(std::lround(static_cast<double>(twips) / FormLayout::TwipsPerPixel));
+}
+
+QString ToQString(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Families with the metrics of the text boxes' font first, then any Japanese one.
+const char* const PreferredTextBoxFonts[] = {"IPAPGothic", "IPAGothic", "Noto Sans CJK JP",
+                                             "Noto Sans JP"};
+
+} // namespace
+
+MainWindow::MainWindow(TCPSockProc& proc, QWidget* parent) : QWidget(parent), m_host(*this) {
+    InstallTextBoxFontSubstitutes();
+    setWindowTitle(ToQString(FormLayout::Title));
+    setFixedSize(Pixels(FormLayout::ClientWidth), Pixels(FormLayout::ClientHeight));
+    BuildControls();
+    SetTabOrder();
+
+    m_Lst_Msg = std::make_unique<QtListBox>(*m_log);
+    m_Label1 = std::make_unique<QtLabel>(ControlOf<QLabel>("Label1"));
+    auto text = [this](std::string_view name) -> TextBox& {
+        return *m_textBoxes.find(name)->second;
+    };
+    auto button = [this](std::string_view name) -> CommandButton& {
+        return *m_buttons.find(name)->second;
+    };
+    m_form = std::make_unique<Form_Main>(
+        proc, FormMainControls{*m_Lst_Msg, text("Txt_SendMsg"), *m_Label1, text("Txt_Host"),
+                               text("Txt_UserID"), button("Cmd_Connect"), text("Txt_RealName"),
+                               button("Cmd_SetUser"), text("Txt_NickName"), button("Cmd_SetNick"),
+                               text("Txt_Ch"), button("Cmd_Join"), button("Cmd_Part"),
+                               button("Cmd_Disconnect"), m_host});
+
+    const std::pair<std::string_view, void (Form_Main::*)()> clicks[] = {
+        {"Cmd_Connect", &Form_Main::Cmd_Connect_Click},
+        {"Cmd_Disconnect", &Form_Main::Cmd_Disconnect_Click},
+        {"Cmd_Join", &Form_Main::Cmd_Join_Click},
+        {"Cmd_Part", &Form_Main::Cmd_Part_Click},
+        {"Cmd_SetNick", &Form_Main::Cmd_SetNick_Click},
+        {"Cmd_SetUser", &Form_Main::Cmd_SetUser_Click},
+    };
+    for (const auto& [name, handler] : clicks) {
+        connect(&ControlOf<QPushButton>(name), &QPushButton::clicked, this,
+                [this, handler = handler] { std::invoke(handler, *m_form); });
+    }
+    m_sendMsgKeys = std::make_unique<KeyPressFilter>(
+        ControlOf<QLineEdit>("Txt_SendMsg"),
+        [this](std::int16_t& KeyAscii) { m_form->Txt_SendMsg_KeyPress(KeyAscii); });
+}
+
+MainWindow::~MainWindow() {
+    // A window destroyed without being closed still gives up its socket before the socket layer
+    // is cleaned up.
+    Unload();
+}
+
+bool MainWindow::Load() {
+    m_loaded = m_form->Form_Load();
+    return m_loaded;
+}
+
+QWidget* MainWindow::Control(std::string_view name) const {
+    const auto found = m_controls.find(name);
+    return found == m_controls.end() ? nullptr : found->second;
+}
+
+void MainWindow::InstallTextBoxFontSubstitutes() {
+    const QString family = ToQString(FormLayout::TextBoxFontName);
+    if (QFontDatabase::hasFamily(family) || !QFont::substitutes(family).isEmpty()) {
+        return;
+    }
+    QStringList substitutes;
+    for (const char* preferred : PreferredTextBoxFonts) {
+        substitutes << QString::fromLatin1(preferred);
+    }
+    for (const QString& japanese : QFontDatabase::families(QFontDatabase::Japanese)) {
+        if (!substitutes.contains(japanese)) {
+            substitutes << japanese;
+        }
+    }
+    QFont::insertSubstitutions(family, substitutes);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    Unload();
+    event->accept();
+}
+
+void MainWindow::Unload() {
+    if (!m_loaded) {
+        return;
+    }
+    m_loaded = false;
+    m_form->Form_Unload();
+}
+
+void MainWindow::BuildControls() {
+    QFont textBoxFont(ToQString(FormLayout::TextBoxFontName));
+    textBoxFont.setPointSizeF(FormLayout::TextBoxFontSize);
+    textBoxFont.setWeight(QFont::Normal);
+
+    for (const ControlSpec& spec : FormLayout::Controls) {
+        QWidget* widget = nullptr;
+        switch (spec.Kind) {
+        case ControlKind::ListBox: {
+            m_log = new LogView(this);
+            m_log->Model().InsertEntry(0, QStringLiteral(" "));
+            widget = m_log;
+            break;
+        }
+        case ControlKind::TextBox: {
+            auto* edit = new QLineEdit(ToQString(spec.Caption), this);
+            edit->setFont(textBoxFont);
+            m_textBoxes.emplace(spec.Name, std::make_unique<QtTextBox>(*edit));
+            widget = edit;
+            break;
+        }
+        case ControlKind::Label: {
+            auto* label = new QLabel(ToQString(spec.Caption), this);
+            label->setTextFormat(Qt::PlainText);
+            label->setFocusPolicy(Qt::NoFocus);
+            label->setAttribute(Qt::WA_TransparentForMouseEvents);
+            widget = label;
+            break;
+        }
+        case ControlKind::CommandButton: {
+            auto* push = new QPushButton(ToQString(spec.Caption), this);
+            push->setAutoDefault(false);
+            m_buttons.emplace(spec.Name, std::make_unique<QtCommandButton>(*push));
+            widget = push;
+            break;
+        }
+        }
+        widget->setObjectName(ToQString(spec.Name));
+        widget->setGeometry(Pixels(spec.Left), Pixels(spec.Top), Pixels(spec.Width),
+                            Pixels(spec.Height));
+        widget->setVisible(spec.Visible);
+        m_controls.emplace(spec.Name, widget);
+    }
+}
+
+void MainWindow::SetTabOrder() {
+    std::vector<const ControlSpec*> order;
+    for (const ControlSpec& spec : FormLayout::Controls) {
+        if (spec.Kind != ControlKind::Label) {
+            order.push_back(&spec);
+        }
+    }
+    std::sort(order.begin(), order.end(),
+              [](const ControlSpec* a, const ControlSpec* b) { return a->TabIndex < b->TabIndex; });
+    for (std::size_t i = 1; i < order.size(); ++i) {
+        QWidget::setTabOrder(Control(order[i - 1]->Name), Control(order[i]->Name));
+    }
+}
+
+template <typename T> T& MainWindow::ControlOf(std::string_view name) const {
+    return *static_cast<T*>(Control(name));
+}

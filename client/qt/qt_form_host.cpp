@@ -1,0 +1,23 @@
+#include "client/qt/qt_form_host.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QTime>
+#include <QWidget>
+
+void QtFormHost::MsgBox(const std::string& text) {
+    QMessageBox box(QMessageBox::NoIcon, m_window.windowTitle(), QString::fromStdString(text),
+                    QMessageBox::Ok, &m_window);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+void QtFormHost::End() {
+    m_EndRequested = true;
+    QCoreApplication::exit(0);
+}
+
+TimeOfDay QtFormHost::Now() const {
+    const QTime now = QTime::currentTime();
+    return {now.hour(), now.minute(), now.second()};
+}
