@@ -16,10 +16,12 @@ constexpr const char* ClassName = "ClassCopy";
 constexpr const char* WindowTitle = "";
 constexpr std::size_t MaxHostNameBytes = 256;
 
-// The handle as signed decimal text with a sign position: " 5", "-1".
-std::string SocketKey(SOCKET handle) {
-    const auto value = static_cast<long long>(handle);
-    return (value < 0 ? "-" : " ") + std::to_string(value < 0 ? -value : value);
+// Decimal text with a sign position: a blank for zero and above, "-" below zero.
+std::string WithSignPosition(std::int32_t number) {
+    const auto value = static_cast<long long>(number);
+    std::string text(1, value < 0 ? '-' : ' ');
+    text += std::to_string(value < 0 ? -value : value);
+    return text;
 }
 
 std::string ToCodePage(const std::string& text) {
@@ -79,7 +81,7 @@ bool TCPSockProc::CleanUpWindow() {
 }
 
 void TCPSockProc::RegisterSocket(const std::shared_ptr<TCPSock>& sock) {
-    std::string key = SocketKey(sock->GetHandle());
+    std::string key = WithSignPosition(sock->GetHandle());
     const bool listed =
         std::any_of(m_SocketList.begin(), m_SocketList.end(),
                     [&](const SocketListEntry& entry) { return entry.first == key; });
@@ -89,7 +91,7 @@ void TCPSockProc::RegisterSocket(const std::shared_ptr<TCPSock>& sock) {
 }
 
 void TCPSockProc::UnregisterSocket(const TCPSock& sock) {
-    const std::string key = SocketKey(sock.GetHandle());
+    const std::string key = WithSignPosition(sock.GetHandle());
     auto found = std::find_if(m_SocketList.begin(), m_SocketList.end(),
                               [&](const SocketListEntry& entry) { return entry.first == key; });
     if (found != m_SocketList.end()) {
@@ -147,9 +149,7 @@ std::string TCPSockProc::GetErrorText(std::int32_t Number) {
     if (auto found = texts.find(Number); found != texts.end()) {
         return found->second;
     }
-    const auto value = static_cast<long long>(Number);
-    return std::string("不明なエラー: ") + (value < 0 ? "-" : " ") +
-           std::to_string(value < 0 ? -value : value);
+    return "不明なエラー: " + WithSignPosition(Number);
 }
 
 std::uint32_t TCPSockProc::ResolveHost(const std::string& name) {
