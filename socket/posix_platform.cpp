@@ -31,6 +31,9 @@ constexpr HINSTANCE MODULE_INSTANCE = 0x400000;
 constexpr std::int32_t ALL_EVENTS = FD_READ | FD_WRITE | FD_ACCEPT | FD_CONNECT | FD_CLOSE;
 constexpr std::uint32_t WATCHED_EVENTS = EPOLLIN | EPOLLOUT | EPOLLRDHUP | EPOLLET;
 constexpr int EPOLL_BATCH = 64;
+// Callers read in small pieces (the component takes 8 KiB at a time); one read of this size
+// serves many of them, with a fraction of the calls into the kernel.
+constexpr std::size_t READ_AHEAD = 64 * 1024;
 
 // The error of the calling thread's last failing call.
 thread_local int t_lastError = 0;
@@ -299,6 +302,9 @@ void PosixPlatform::FinishConnect(SOCKET s, SocketState& st, int err) {
 }
 
 bool PosixPlatform::DataWaiting(SOCKET s, SocketState& st) {
+    if (st.aheadStart < st.aheadEnd) {
+        return true;
+    }
     if (st.in == Readiness::No) {
         return false;
     }
@@ -577,6 +583,32 @@ int PosixPlatform::getsockname(SOCKET s, SockAddrIn& name, int& namelen) {
     return 0;
 }
 
+long PosixPlatform::KernelRecv(SOCKET s, SocketState& st, std::uint8_t* buf, std::size_t len,
+                               int flags, int& err) {
+    const ssize_t n = ::recv(s, buf, len, flags);
+    err = n < 0 ? errno : 0;
+    if (!st.watched || len == 0) {
+        return n;
+    }
+    if (n > 0) {
+        // Even a short read may stop before the end of what waits (at urgent data); what is left
+        // is asked for only if an event depends on it.
+        st.in = (flags & MSG_PEEK) ? Readiness::Yes : Readiness::Unknown;
+    } else if (n == 0) {
+        st.in = Readiness::No;
+        st.peerClosed = true;
+    } else if (err == EAGAIN) {
+        st.in = Readiness::No;
+    } else if (EndsConnection(err)) {
+        st.in = Readiness::No;
+        st.peerClosed = true;
+        if (st.closeError == 0) {
+            st.closeError = posix_error::FromErrno(err);
+        }
+    }
+    return n;
+}
+
 int PosixPlatform::recv(SOCKET s, std::uint8_t* buf, int len, int flags) {
     if (!Started()) {
         return Fail(WSANOTINITIALISED);
@@ -591,32 +623,39 @@ int PosixPlatform::recv(SOCKET s, std::uint8_t* buf, int len, int flags) {
     if ((flags & ~(MSG_OOB | MSG_PEEK)) != 0) {
         return Fail(WSAEOPNOTSUPP);
     }
-    const ssize_t n = ::recv(s, buf, static_cast<std::size_t>(len), flags);
-    const int err = n < 0 ? errno : 0;
-    if (st->watched && len > 0) {
-        st->enabled |= FD_READ;
-        if (n > 0) {
-            // Even a short read may stop before the end of what waits (at urgent data); what is
-            // left is asked for only if an event depends on it.
-            st->in = (flags & MSG_PEEK) ? Readiness::Yes : Readiness::Unknown;
-        } else if (n == 0) {
-            st->in = Readiness::No;
-            st->peerClosed = true;
-        } else if (err == EAGAIN) {
-            st->in = Readiness::No;
-        } else if (EndsConnection(err)) {
-            st->in = Readiness::No;
-            st->peerClosed = true;
-            if (st->closeError == 0) {
-                st->closeError = posix_error::FromErrno(err);
-            }
+    const std::size_t wanted = static_cast<std::size_t>(len);
+    int err = 0;
+    if (!st->watched || (flags & MSG_OOB) != 0 || wanted == 0) {
+        const long n = KernelRecv(s, *st, buf, wanted, flags, err);
+        if (st->watched && wanted > 0) {
+            st->enabled |= FD_READ;
+            Evaluate(s, *st);
         }
-        Evaluate(s, *st);
+        return n < 0 ? Fail(posix_error::FromErrno(err)) : static_cast<int>(n);
     }
-    if (n < 0) {
-        return Fail(posix_error::FromErrno(err));
+
+    st->enabled |= FD_READ;
+    if (st->aheadStart == st->aheadEnd) {
+        const bool small = wanted < READ_AHEAD;
+        if (small && st->ahead.empty()) {
+            st->ahead.resize(READ_AHEAD);
+        }
+        const long n = small ? KernelRecv(s, *st, st->ahead.data(), READ_AHEAD, 0, err)
+                             : KernelRecv(s, *st, buf, wanted, flags, err);
+        if (n <= 0 || !small) {
+            Evaluate(s, *st);
+            return n < 0 ? Fail(posix_error::FromErrno(err)) : static_cast<int>(n);
+        }
+        st->aheadStart = 0;
+        st->aheadEnd = static_cast<std::size_t>(n);
     }
-    return static_cast<int>(n);
+    const std::size_t count = std::min(wanted, st->aheadEnd - st->aheadStart);
+    std::memcpy(buf, st->ahead.data() + st->aheadStart, count);
+    if ((flags & MSG_PEEK) == 0) {
+        st->aheadStart += count;
+    }
+    Evaluate(s, *st);
+    return static_cast<int>(count);
 }
 
 int PosixPlatform::send(SOCKET s, const std::uint8_t* buf, int len, int flags) {

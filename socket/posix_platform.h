@@ -89,6 +89,10 @@ private:
         winsock::UINT wMsg = 0;
         std::int32_t mask = 0;
         std::int32_t enabled = 0;
+        // Bytes taken from the kernel in one large read and handed out by later small ones.
+        std::vector<std::uint8_t> ahead;
+        std::size_t aheadStart = 0;
+        std::size_t aheadEnd = 0;
     };
 
     using Procedure = std::shared_ptr<const winsock::WNDPROC>;
@@ -109,6 +113,8 @@ private:
     void FinishConnect(winsock::SOCKET s, SocketState& st, int err);
     void Evaluate(winsock::SOCKET s, SocketState& st);
     bool DataWaiting(winsock::SOCKET s, SocketState& st);
+    long KernelRecv(winsock::SOCKET s, SocketState& st, std::uint8_t* buf, std::size_t len,
+                    int flags, int& err);
     bool ConnectionWaiting(winsock::SOCKET s, SocketState& st);
     void Post(winsock::SOCKET s, const SocketState& st, std::int32_t event, int error);
     void SyncWake();
