@@ -43,7 +43,8 @@ fuzz: deps
 	cmake --build --preset fuzz
 	@set -e; for f in build/fuzz/fuzz/*_fuzz; do \
 	  echo "== $$f ($(FUZZ_SECONDS) s)"; mkdir -p build/fuzz/corpus/$$(basename $$f); \
-	  "$$f" -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 build/fuzz/corpus/$$(basename $$f); \
+	  "$$f" -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 -artifact_prefix=build/fuzz/ \
+	    build/fuzz/corpus/$$(basename $$f); \
 	done
 
 format:
