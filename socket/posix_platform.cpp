@@ -242,12 +242,10 @@ void PosixPlatform::Release(SOCKET s, SocketState& st) {
     SyncWake();
 }
 
-bool PosixPlatform::Watch(SOCKET s, SocketState& st, bool setNonBlocking) {
-    if (setNonBlocking) {
-        int on = 1;
-        if (::ioctl(s, FIONBIO, &on) != 0) {
-            return false;
-        }
+bool PosixPlatform::Watch(SOCKET s, SocketState& st) {
+    int on = 1;
+    if (::ioctl(s, FIONBIO, &on) != 0) {
+        return false;
     }
     epoll_event ev{};
     ev.events = WATCHED_EVENTS;
@@ -397,7 +395,7 @@ int PosixPlatform::WSAAsyncSelect(SOCKET s, HWND hWnd, UINT wMsg, std::int32_t l
     if (lEvent != 0 && !m_windows.contains(hWnd)) {
         return Fail(WSAEINVAL);
     }
-    if (!st->watched && !Watch(s, *st, true)) {
+    if (!st->watched && !Watch(s, *st)) {
         return FailErrno();
     }
     st->hWnd = hWnd;
@@ -488,8 +486,7 @@ SOCKET PosixPlatform::accept(SOCKET s, SockAddrIn& addr, int& addrlen) {
     }
     sockaddr_in sa{};
     socklen_t len = sizeof sa;
-    const int flags = SOCK_CLOEXEC | (st->watched ? SOCK_NONBLOCK : 0);
-    const int fd = ::accept4(s, reinterpret_cast<sockaddr*>(&sa), &len, flags);
+    const int fd = ::accept4(s, reinterpret_cast<sockaddr*>(&sa), &len, SOCK_CLOEXEC);
     const int err = errno;
     st->enabled |= FD_ACCEPT;
     if (fd < 0) {
@@ -512,7 +509,7 @@ SOCKET PosixPlatform::accept(SOCKET s, SockAddrIn& addr, int& addrlen) {
     accepted.bound = true;
     // The new socket shares the listener's selection, as it does on Windows.
     if (inherit) {
-        if (!Watch(fd, accepted, false)) {
+        if (!Watch(fd, accepted)) {
             const int watchErr = errno;
             Release(fd, accepted);
             return Fail(posix_error::FromErrno(watchErr));
@@ -874,7 +871,7 @@ std::uint16_t PosixPlatform::RegisterClassA(const WndClass& wndClass) {
     if (!added) {
         return 0;
     }
-    entry->second.procedure = std::make_shared<const WNDPROC>(wndClass.lpfnWndProc);
+    entry->second = std::make_shared<const WNDPROC>(wndClass.lpfnWndProc);
     const std::uint16_t atom = m_nextAtom;
     m_nextAtom = m_nextAtom == 0xFFFF ? 0xC000 : static_cast<std::uint16_t>(m_nextAtom + 1);
     return atom;
@@ -903,7 +900,7 @@ HWND PosixPlatform::CreateWindowExA(std::uint32_t, const std::string& className,
         return 0;
     }
     const HWND hWnd = m_nextWindow++;
-    m_windows.emplace(hWnd, Window{std::move(key), wc->second.procedure});
+    m_windows.emplace(hWnd, Window{std::move(key), wc->second});
     return hWnd;
 }
 

@@ -5,8 +5,10 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -96,9 +98,6 @@ private:
     };
 
     using Procedure = std::shared_ptr<const winsock::WNDPROC>;
-    struct WindowClass {
-        Procedure procedure;
-    };
     struct Window {
         std::string classKey;
         Procedure procedure;
@@ -108,7 +107,7 @@ private:
     SocketState* Find(winsock::SOCKET s);
     SocketState& Adopt(int fd);
     void Release(winsock::SOCKET s, SocketState& st);
-    bool Watch(winsock::SOCKET s, SocketState& st, bool setNonBlocking);
+    bool Watch(winsock::SOCKET s, SocketState& st);
     void Observe(winsock::SOCKET s, SocketState& st, std::uint32_t events);
     void FinishConnect(winsock::SOCKET s, SocketState& st, int err);
     void Evaluate(winsock::SOCKET s, SocketState& st);
@@ -124,7 +123,7 @@ private:
     bool m_wakeSignaled = false;
     int m_startups = 0;
     std::vector<SocketState> m_sockets;
-    std::unordered_map<std::string, WindowClass> m_classes; // by lower-case name
+    std::unordered_map<std::string, Procedure> m_classes; // by lower-case name
     std::unordered_map<winsock::HWND, Window> m_windows;
     winsock::HWND m_nextWindow = 1;
     std::uint16_t m_nextAtom = 0xC000;
