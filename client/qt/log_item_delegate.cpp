@@ -1,11 +1,11 @@
 #include "client/qt/log_item_delegate.h"
 
-#include <algorithm>
-
 QSize LogItemDelegate::sizeHint(const QStyleOptionViewItem& option,
                                 const QModelIndex& index) const {
     QSize size = QStyledItemDelegate::sizeHint(option, index);
-    size.setWidth(std::max(size.width(), m_minimumWidth));
+    if (m_width > 0) {
+        size.setWidth(m_width);
+    }
     return size;
 }
 

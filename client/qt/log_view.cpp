@@ -25,17 +25,26 @@ void LogView::SetHorizontalExtent(int pixels) {
         return;
     }
     m_HorizontalExtent = pixels;
-    m_delegate.SetMinimumWidth(pixels);
+    m_delegate.SetWidth(pixels);
+    // The rows take their new width from the next layout, which also sets the scroll range.
     scheduleDelayedItemsLayout();
-    updateGeometries();
 }
 
 void LogView::updateGeometries() {
-    QListView::updateGeometries();
+    // Showing or hiding a scroll bar resizes the viewport, which asks for new geometries again;
+    // the outer call sets the final range.
+    if (m_updatingGeometries) {
+        return;
+    }
+    m_updatingGeometries = true;
     QScrollBar* bar = horizontalScrollBar();
+    const int column = bar->value();
+    QListView::updateGeometries();
     const int width = viewport()->width();
     bar->setRange(0, std::max(0, m_HorizontalExtent - width));
     bar->setPageStep(width);
+    bar->setValue(column);
+    m_updatingGeometries = false;
 }
 
 void LogView::ScrollToLater(int row) {

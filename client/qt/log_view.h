@@ -41,4 +41,5 @@ private:
     int m_HorizontalExtent = 0;
     QPersistentModelIndex m_scrollTarget;
     bool m_scrollQueued = false;
+    bool m_updatingGeometries = false;
 };

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QMessageBox>
+#include <QThread>
 #include <QTime>
 #include <QWidget>
 
@@ -14,7 +15,11 @@ void QtFormHost::MsgBox(const std::string& text) {
 
 void QtFormHost::End() {
     m_EndRequested = true;
-    QCoreApplication::exit(0);
+    // Asking to quit while no loop runs would make every later loop, a message box's included,
+    // return at once.
+    if (QThread::currentThread()->loopLevel() > 0) {
+        QCoreApplication::exit(0);
+    }
 }
 
 TimeOfDay QtFormHost::Now() const {

@@ -1,0 +1,118 @@
+#include "tests/qt/window_fixture.h"
+
+#include <QFontMetricsF>
+#include <QScrollBar>
+
+#include <cmath>
+
+namespace {
+
+class LogViewTest : public WindowFixture {
+protected:
+};
+
+// Whether the row stands wholly within the list's height, wherever the list is scrolled sideways.
+bool InView(LogView& view, int row) {
+    const QRect rect = view.visualRect(view.Model().index(row, 0));
+    return rect.top() >= 0 && rect.bottom() < view.viewport()->height();
+}
+
+struct ExtentCase {
+    const char* name;
+    QString text;
+};
+
+TEST_F(LogViewTest, ScrollRangeEndsAtTheExtentOfTheLongestEntry) {
+    const ExtentCase cases[] = {
+        {"short", "abc"},
+        {"ascii wider than the list", QString(200, 'x')},
+        {"kanji wider than the list", QString(90, QChar(0x65E5))},
+    };
+    for (const ExtentCase& c : cases) {
+        LoadedWindow loadedFresh;
+        ASSERT_TRUE(loadedFresh.loaded);
+        MainWindow& fresh = loadedFresh.window;
+        fresh.show();
+        fresh.Form().AddLog(c.text.toStdString());
+        fresh.Form().AddLog("x");
+        Settle();
+        LogView& view = fresh.Log();
+        const QString longest = view.Model().Entry(0) + " ";
+        const int extent = static_cast<int>(
+            std::lround(QFontMetricsF(view.font()).horizontalAdvance(longest) + 16));
+        EXPECT_EQ(view.HorizontalExtent(), extent) << c.name;
+        EXPECT_EQ(view.horizontalScrollBar()->maximum(),
+                  std::max(0, extent - view.viewport()->width()))
+            << c.name;
+        // The entry is drawn across the whole range, not cut off at the list's edge.
+        EXPECT_GE(view.visualRect(view.Model().index(0, 0)).width(), extent - 16) << c.name;
+    }
+}
+
+struct FloodCase {
+    const char* name;
+    int entries;
+    bool turnPerEntry;
+    bool shownAfterwards;
+};
+
+TEST_F(LogViewTest, AfterAFloodTheNewestEntryIsInViewAndNothingSelected) {
+    const FloodCase cases[] = {
+        {"all in one turn", 3000, false, false},
+        {"one turn per entry", 300, true, false},
+        {"while the window is hidden", 2000, false, true},
+    };
+    for (const FloodCase& c : cases) {
+        LoadedWindow loadedFresh;
+        ASSERT_TRUE(loadedFresh.loaded);
+        MainWindow& fresh = loadedFresh.window;
+        if (!c.shownAfterwards) {
+            fresh.show();
+        }
+        LogView& view = fresh.Log();
+        fresh.Form().AddLog("first");
+        Settle();
+        // An entry the reader selected loses its selection to the flood.
+        view.selectionModel()->select(view.Model().index(0, 0), QItemSelectionModel::Select);
+        for (int i = 0; i < c.entries; ++i) {
+            fresh.Form().AddLog("entry " + std::to_string(i));
+            if (c.turnPerEntry) {
+                QCoreApplication::processEvents();
+            }
+        }
+        if (c.shownAfterwards) {
+            Settle();
+            fresh.show();
+        }
+        Settle();
+        const int count = view.Model().rowCount();
+        ASSERT_EQ(count, c.entries + 2) << c.name;
+        EXPECT_EQ(view.Model().Entry(count - 2).right(10),
+                  QString(" entry %1").arg(c.entries - 1).right(10))
+            << c.name;
+        for (const int row : {count - 2, count - 1}) {
+            EXPECT_TRUE(InView(view, row)) << c.name << ": row " << row << " is not in view";
+        }
+        EXPECT_FALSE(view.selectionModel()->hasSelection()) << c.name;
+    }
+}
+
+TEST_F(LogViewTest, ScrollingToTheNewestEntryKeepsTheReadersColumn) {
+    window.show();
+    window.Form().AddLog(std::string(300, 'x'));
+    for (int i = 0; i < 50; ++i) {
+        window.Form().AddLog("earlier");
+    }
+    Settle();
+    QScrollBar& bar = *window.Log().horizontalScrollBar();
+    ASSERT_GT(bar.maximum(), 100);
+    bar.setValue(100);
+    for (int i = 0; i < 50; ++i) {
+        window.Form().AddLog("more");
+    }
+    Settle();
+    EXPECT_EQ(bar.value(), 100);
+    EXPECT_TRUE(InView(window.Log(), Log().rowCount() - 1));
+}
+
+} // namespace
