@@ -3,11 +3,14 @@
 // same bytes and doing nothing else.
 
 #include "client/form_main.h"
+#include "client/qt/log_view.h"
+#include "client/qt/main_window.h"
 #include "socket/tcp_sock.h"
 #include "socket/tcp_sock_proc.h"
 #include "tests/fakes/fake_controls.h"
 #include "tests/fakes/fake_platform.h"
 
+#include <QApplication>
 #include <benchmark/benchmark.h>
 #include <iconv.h>
 
@@ -15,6 +18,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <optional>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -114,6 +118,7 @@ struct Figures {
     double LinesPerSecond() const { return static_cast<double>(Lines) / CpuSeconds; }
 };
 Figures ReceivePathFigures;
+Figures FakeLogFigures;
 Figures IconvFigures;
 bool Failed = false;
 
@@ -146,59 +151,101 @@ private:
     std::chrono::steady_clock::time_point m_wallStart = std::chrono::steady_clock::now();
 };
 
-// A connected window over the fake socket layer, whose recv hands out one arrival at a time.
-class ConnectedWindow {
+// Connects a window's Form_Main over the fake socket layer, whose recv hands out one arrival at a
+// time, and delivers arrivals to it.
+class FakeConnection {
 public:
-    ConnectedWindow() : m_proc(m_platform), m_form(m_proc, m_controls.Controls()) {
-        if (!m_form.Form_Load()) {
-            throw std::runtime_error("the window did not load");
-        }
-        m_controls.Txt_Host.SetText("localhost:6667");
-        m_form.Cmd_Connect_Click();
+    FakeConnection(FakePlatform& platform, Form_Main& form) : m_platform(platform) {
+        form.Cmd_Connect_Click();
         m_platform.PumpAll();
-        if (!m_form.Winsock() || m_form.Winsock()->State() != TCPSock::StateConnected) {
+        if (!form.Winsock() || form.Winsock()->State() != TCPSock::StateConnected) {
             throw std::runtime_error("the window did not connect");
         }
-        m_handle = m_form.Winsock()->GetHandle();
+        m_handle = form.Winsock()->GetHandle();
     }
-    ~ConnectedWindow() { m_form.Form_Unload(); }
 
     void Deliver(std::string_view arrival) {
         m_platform.Arrive(m_handle, std::string(arrival));
         m_platform.PumpAll();
     }
-    const FakeListBox& Log() const { return m_controls.Lst_Msg; }
+
+private:
+    FakePlatform& m_platform;
+    winsock::SOCKET m_handle = winsock::INVALID_SOCKET;
+};
+
+// The program's window, never shown: its log is the front end's list model under a hidden view.
+class QtLogWindow {
+public:
+    QtLogWindow() : m_proc(m_platform), m_window(m_proc) {
+        if (!m_window.Load()) {
+            throw std::runtime_error("the window did not load");
+        }
+        m_connection.emplace(m_platform, m_window.Form());
+    }
+
+    void Deliver(std::string_view arrival) { m_connection->Deliver(arrival); }
+    std::string NewestEntry() const {
+        const LogModel& model = m_window.Log().Model();
+        return model.rowCount() >= 2 ? model.Entry(model.rowCount() - 2).toStdString() : "";
+    }
+    static constexpr const char* Name = "the Qt front end's log model (window not shown)";
+
+private:
+    FakePlatform m_platform;
+    TCPSockProc m_proc;
+    MainWindow m_window;
+    std::optional<FakeConnection> m_connection;
+};
+
+// Form_Main over fake controls: the receive path without any Qt.
+class FakeLogWindow {
+public:
+    FakeLogWindow() : m_proc(m_platform), m_form(m_proc, m_controls.Controls()) {
+        if (!m_form.Form_Load()) {
+            throw std::runtime_error("the window did not load");
+        }
+        m_connection.emplace(m_platform, m_form);
+    }
+    ~FakeLogWindow() { m_form.Form_Unload(); }
+
+    void Deliver(std::string_view arrival) { m_connection->Deliver(arrival); }
+    std::string NewestEntry() const {
+        const FakeListBox& log = m_controls.Lst_Msg;
+        return log.ListCount() >= 2 ? log.List(log.ListCount() - 2) : "";
+    }
+    static constexpr const char* Name = "FakeListBox";
 
 private:
     FakePlatform m_platform;
     TCPSockProc m_proc;
     FakeFormControls m_controls;
     Form_Main m_form;
-    winsock::SOCKET m_handle = winsock::INVALID_SOCKET;
+    std::optional<FakeConnection> m_connection;
 };
 
 // A bench that measures a path that loses or garbles lines measures nothing.
-void CheckLog(const FakeListBox& log, const Corpus& corpus, benchmark::State& state) {
-    const int count = log.ListCount();
+template <typename Window>
+void CheckLog(const Window& window, const Corpus& corpus, benchmark::State& state) {
     const std::string expected = "<Recv> " + corpus.LastLineUtf8;
-    const std::string newest = count >= 2 ? log.List(count - 2) : "";
+    const std::string newest = window.NewestEntry();
     // An entry is "hh:mm:ss " and the logged text.
     if (newest.size() < 9 || newest.substr(9) != expected) {
         Fail(state, "the newest entry is \"" + newest + "\", not \"" + expected + "\"");
     }
 }
 
-void BM_ReceivePath(benchmark::State& state) {
+template <typename Window> void ReceivePath(benchmark::State& state, Figures& figures) {
     const Corpus& corpus = TheCorpus();
     const std::string_view bytes = corpus.Bytes;
     for (auto _ : state) {
-        ConnectedWindow window;
+        Window window;
         const Stopwatch stopwatch;
         for (std::size_t offset = 0; offset < bytes.size(); offset += ArrivalBytes) {
             window.Deliver(bytes.substr(offset, ArrivalBytes));
         }
-        state.SetIterationTime(stopwatch.Stop(ReceivePathFigures, bytes.size(), corpus.Lines));
-        CheckLog(window.Log(), corpus, state);
+        state.SetIterationTime(stopwatch.Stop(figures, bytes.size(), corpus.Lines));
+        CheckLog(window, corpus, state);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
 }
@@ -233,30 +280,48 @@ void BM_IconvOnly(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * corpus.Bytes.size()));
 }
 
+void BM_ReceivePath(benchmark::State& state) {
+    ReceivePath<QtLogWindow>(state, ReceivePathFigures);
+}
+void BM_ReceivePathFakeListBox(benchmark::State& state) {
+    ReceivePath<FakeLogWindow>(state, FakeLogFigures);
+}
+
 BENCHMARK(BM_ReceivePath)->UseManualTime()->Iterations(Iterations)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReceivePathFakeListBox)
+    ->UseManualTime()
+    ->Iterations(Iterations)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IconvOnly)->UseManualTime()->Iterations(Iterations)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
 int main(int argc, char** argv) {
+    // The window is never shown; no display is needed.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication application(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;
     }
     const Corpus& corpus = TheCorpus();
-    std::printf("corpus: %zu bytes of ISO-2022-JP, %zu lines, %zu-byte arrivals, log over "
-                "FakeListBox\n",
-                corpus.Bytes.size(), corpus.Lines, ArrivalBytes);
+    std::printf("corpus: %zu bytes of ISO-2022-JP, %zu lines, %zu-byte arrivals; log: %s\n",
+                corpus.Bytes.size(), corpus.Lines, ArrivalBytes, QtLogWindow::Name);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     if (Failed || ReceivePathFigures.CpuSeconds <= 0 || IconvFigures.CpuSeconds <= 0) {
         return 1;
     }
     const Figures& path = ReceivePathFigures;
+    const Figures& fake = FakeLogFigures;
     const Figures& iconv = IconvFigures;
     // MB are 10^6 bytes of the ISO-2022-JP corpus as it arrives.
     std::printf("wall clock: receive path %.1f MB/s, iconv-only %.1f MB/s\n",
                 path.MBPerSecond(path.WallSeconds), iconv.MBPerSecond(iconv.WallSeconds));
+    std::printf("receive path over %s: %.1f MB/s\n", FakeLogWindow::Name,
+                fake.MBPerSecond(fake.CpuSeconds));
     std::printf("receive_path: %.1f MB/s (%.0f lines/s) vs iconv-only %.1f MB/s = %.2fx\n",
                 path.MBPerSecond(path.CpuSeconds), path.LinesPerSecond(),
                 iconv.MBPerSecond(iconv.CpuSeconds),

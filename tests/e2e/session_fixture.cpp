@@ -1,6 +1,6 @@
 #include "tests/e2e/session_fixture.h"
 
-#include "tests/e2e/form_main_driver.h"
+#include "tests/e2e/qt_window_driver.h"
 
 #include <sstream>
 
@@ -11,7 +11,7 @@ void SessionFixture::SetUp() {
     if (m_privateServer == PrivateServer::Start) {
         ASSERT_TRUE(server.Start()) << server.Error();
     }
-    window = std::make_unique<FormMainDriver>();
+    window = std::make_unique<QtWindowDriver>();
 }
 
 void SessionFixture::TearDown() {

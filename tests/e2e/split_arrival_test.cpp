@@ -2,6 +2,7 @@
 #include "tests/e2e/loopback_listener.h"
 #include "tests/e2e/session_fixture.h"
 
+#include <ostream>
 #include <vector>
 
 // The test plays the server itself, so that it decides where the network cuts the stream: each
@@ -19,6 +20,11 @@ struct SplitCase {
     std::vector<std::string> logged; // after the connection entry
     std::string answer;              // the line the server must get back, if any
 };
+
+// Failure messages name the case rather than dump its bytes.
+void PrintTo(const SplitCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 const std::string Notice = ":irc.test NOTICE hoshiwa :";
 const std::string Jis = IconvText::ToIso2022Jp("日本語のテスト");
