@@ -1,0 +1,131 @@
+// A flood of log entries through the real Qt window: every AddLog is followed by a turn of the
+// event loop, as when each entry arrives on its own. The baseline is a QListWidget that inserts
+// each entry and scrolls to it at once, the way the list box was driven originally; it is given
+// uniform item sizes too, since without them its per-entry scroll measures every row's text and a
+// 32,767-entry run would take hours.
+
+#include "client/qt/log_view.h"
+#include "client/qt/main_window.h"
+#include "socket/posix_platform.h"
+#include "socket/tcp_sock_proc.h"
+
+#include <QApplication>
+#include <QListWidget>
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+
+namespace {
+
+constexpr int Sizes[] = {1000, 10000, 32767};
+constexpr int Largest = 32767;
+constexpr double MicrosecondsPerSecond = 1e6;
+constexpr double MillisecondsPerSecond = 1e3;
+
+// Seconds a whole flood took, by flood size.
+std::map<int, double> g_frontEnd;
+std::map<int, double> g_listWidget;
+
+std::string Line(int i) {
+    return "<Recv> :nick" + std::to_string(i % 97) +
+           "!user@host.example PRIVMSG #channel :message number " + std::to_string(i);
+}
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+void BM_FrontEndFlood(benchmark::State& state) {
+    const int entries = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        PosixPlatform platform;
+        TCPSockProc proc(platform);
+        MainWindow window(proc);
+        if (!window.Load()) {
+            state.SkipWithError("the socket layer did not start");
+            return;
+        }
+        QCoreApplication::processEvents();
+        const Clock::time_point start = Clock::now();
+        for (int i = 0; i < entries; ++i) {
+            window.Form().AddLog(Line(i));
+            QCoreApplication::processEvents();
+        }
+        const double seconds = Seconds(start);
+        state.SetIterationTime(seconds);
+        g_frontEnd[entries] = seconds;
+        benchmark::DoNotOptimize(window.Log().Model().rowCount());
+        window.close();
+    }
+    state.counters["us_per_entry"] = g_frontEnd[entries] * MicrosecondsPerSecond / entries;
+}
+
+void BM_QListWidgetFlood(benchmark::State& state) {
+    const int entries = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        QListWidget list;
+        list.resize(481, 218);
+        list.setUniformItemSizes(true);
+        list.addItem(QStringLiteral(" "));
+        QCoreApplication::processEvents();
+        const Clock::time_point start = Clock::now();
+        for (int i = 0; i < entries; ++i) {
+            const int row = list.count() - 1;
+            list.insertItem(row, QString::fromStdString("00:00:00 " + Line(i)));
+            list.scrollToItem(list.item(row));
+            QCoreApplication::processEvents();
+        }
+        const double seconds = Seconds(start);
+        state.SetIterationTime(seconds);
+        g_listWidget[entries] = seconds;
+    }
+    state.counters["us_per_entry"] = g_listWidget[entries] * MicrosecondsPerSecond / entries;
+}
+
+BENCHMARK(BM_FrontEndFlood)
+    ->Arg(Sizes[0])
+    ->Arg(Sizes[1])
+    ->Arg(Sizes[2])
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QListWidgetFlood)
+    ->Arg(Sizes[0])
+    ->Arg(Largest)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+
+    for (const int size : Sizes) {
+        if (g_frontEnd.count(size) != 0) {
+            std::printf("log_flood_%d: %.2f us per entry\n", size,
+                        g_frontEnd[size] * MicrosecondsPerSecond / size);
+        }
+    }
+    if (g_frontEnd.count(Sizes[0]) != 0 && g_frontEnd.count(Largest) != 0) {
+        std::printf("log_flood per-entry cost at %d / at %d = %.2fx\n", Largest, Sizes[0],
+                    (g_frontEnd[Largest] / Largest) / (g_frontEnd[Sizes[0]] / Sizes[0]));
+    }
+    if (g_frontEnd.count(Largest) != 0 && g_listWidget.count(Largest) != 0) {
+        std::printf("log_flood_%d: %.1f ms vs QListWidget %.1f ms = %.1fx\n", Largest,
+                    g_frontEnd[Largest] * MillisecondsPerSecond,
+                    g_listWidget[Largest] * MillisecondsPerSecond,
+                    g_listWidget[Largest] / g_frontEnd[Largest]);
+    }
+    return 0;
+}
