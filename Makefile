@@ -53,6 +53,7 @@ format:
 clean:
 	rm -rf build
 
-# Builds what is missing and starts Hoshiwa.
+# Builds what is missing and starts Hoshiwa; starts a private ngircd on 127.0.0.1:6667 first when
+# nothing listens there, and stops it when the window closes.
 run: build
-	./build/default/hoshiwa
+	bash tools/run_hoshiwa.sh build/default
