@@ -61,6 +61,12 @@ TEST_F(Connection, ServerGoingAwayIsLoggedAndRestoresTheLayout) {
     EXPECT_EQ(*closed + 1, LoggedCount()) << "the close is the last entry\n" << Log();
     ExpectDisconnectedLayout();
 
+    // A message typed now cannot go out: the user is told, and keeps the text.
+    window->SetText("Txt_SendMsg", "届かない");
+    window->PressEnter();
+    EXPECT_EQ(window->LoggedTexts().back(), "エラー：接続されていません。") << Log();
+    EXPECT_EQ(window->Text("Txt_SendMsg"), "届かない");
+
     // The socket was given up: a new attempt starts, and finds nobody.
     window->Click("Cmd_Connect");
     EXPECT_TRUE(WaitForLogged(CannotConnect, *closed)) << Log();

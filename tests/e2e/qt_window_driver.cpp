@@ -3,6 +3,7 @@
 #include "client/qt/log_view.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -78,6 +79,25 @@ QPushButton& QtWindowDriver::Button(std::string_view name) const {
 
 void QtWindowDriver::SetText(std::string_view box, const std::string& text) {
     Box(box).setText(QString::fromStdString(text));
+}
+
+void QtWindowDriver::Type(std::string_view box, const std::string& text) {
+    QLineEdit& edit = Box(box);
+    edit.setFocus();
+    edit.end(false);
+    for (const char32_t character : QString::fromStdString(text).toUcs4()) {
+        if (character < 0x80) {
+            QTest::keyClick(&edit, static_cast<char>(character));
+            continue;
+        }
+        // A character no key names arrives as an input method would deliver it: a key event
+        // that carries only its text.
+        const QString typed = QString::fromUcs4(&character, 1);
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, typed);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, typed);
+        QApplication::sendEvent(&edit, &press);
+        QApplication::sendEvent(&edit, &release);
+    }
 }
 
 std::string QtWindowDriver::Text(std::string_view box) const {

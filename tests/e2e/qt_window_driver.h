@@ -20,6 +20,7 @@ public:
     ~QtWindowDriver() override;
 
     void SetText(std::string_view box, const std::string& text) override;
+    void Type(std::string_view box, const std::string& text) override;
     std::string Text(std::string_view box) const override;
     void Click(std::string_view button) override;
     bool Visible(std::string_view button) const override;

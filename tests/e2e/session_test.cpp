@@ -79,7 +79,8 @@ TEST_F(Session, JapaneseFromThePeerIsLoggedAsText) {
 TEST_F(Session, TypedMessageReachesThePeerAsShiftJis) {
     // ソ and 表 end in 0x5C, which a conversion through the wrong table turns into a yen sign.
     const std::string typed = "こんにちは、表示ソフト \\ ok";
-    window->SetText("Txt_SendMsg", typed);
+    window->Type("Txt_SendMsg", typed);
+    ASSERT_EQ(window->Text("Txt_SendMsg"), typed) << "every key reaches the input line";
     window->PressEnter();
     const auto line = WaitForPeerLine([](const std::string& received) {
         return received.starts_with(":" + Nick + "!") &&

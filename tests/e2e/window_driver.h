@@ -15,6 +15,8 @@ public:
     virtual ~WindowDriver() = default;
 
     virtual void SetText(std::string_view box, const std::string& text) = 0;
+    // Types the text into the box key by key, after what it holds.
+    virtual void Type(std::string_view box, const std::string& text) = 0;
     virtual std::string Text(std::string_view box) const = 0;
     virtual void Click(std::string_view button) = 0;
     virtual bool Visible(std::string_view button) const = 0;
