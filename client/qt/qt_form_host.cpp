@@ -14,7 +14,6 @@ void QtFormHost::MsgBox(const std::string& text) {
 }
 
 void QtFormHost::End() {
-    m_EndRequested = true;
     // Asking to quit while no loop runs would make every later loop, a message box's included,
     // return at once.
     if (QThread::currentThread()->loopLevel() > 0) {

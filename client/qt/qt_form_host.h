@@ -14,9 +14,6 @@ public:
     void End() override;
     TimeOfDay Now() const override;
 
-    bool EndRequested() const { return m_EndRequested; }
-
 private:
     QWidget& m_window;
-    bool m_EndRequested = false;
 };
