@@ -58,14 +58,14 @@ double FakeLabel::Width() const {
 namespace {
 
 template <typename Control> void Initialise(Control& control, std::string_view name) {
-    for (const ControlSpec& spec : FormLayout::Controls) {
-        if (spec.Name != name) {
+    for (const ControlSpec& entry : FormLayout::Controls) {
+        if (entry.Name != name) {
             continue;
         }
         if constexpr (std::is_same_v<Control, FakeTextBox>) {
-            control.SetText(std::string(spec.Caption));
+            control.SetText(std::string(entry.Caption));
         } else {
-            control.SetVisible(spec.Visible);
+            control.SetVisible(entry.Visible);
         }
         return;
     }
