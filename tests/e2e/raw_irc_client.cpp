@@ -150,10 +150,11 @@ std::optional<std::string> RawIrcClient::ReadLine(std::chrono::milliseconds time
     }
     m_lines.push_back(*line);
     if (CommandOf(*line) == "PING") {
-        const auto argument = line->find("PING") + 4;
-        if (SendLine("PONG" + line->substr(argument))) {
-            ++m_pingsAnswered;
+        std::string_view ping = *line;
+        if (ping.starts_with(':')) {
+            ping.remove_prefix(ping.find(' ') + 1);
         }
+        SendLine("PONG" + std::string(ping.substr(4)));
     }
     return line;
 }

@@ -49,7 +49,6 @@ public:
 
     // Every line read so far, in order.
     const std::vector<std::string>& Lines() const { return m_lines; }
-    int PingsAnswered() const { return m_pingsAnswered; }
 
     // The command word of a line: the first word, or the second after a ":prefix".
     static std::string CommandOf(std::string_view line);
@@ -66,5 +65,4 @@ private:
     std::string m_pending;
     bool m_serverClosed = false;
     std::vector<std::string> m_lines;
-    int m_pingsAnswered = 0;
 };

@@ -37,7 +37,7 @@ protected:
                                              std::chrono::milliseconds timeout = DefaultWait);
     std::optional<std::size_t> WaitForLogged(const std::string& text, std::size_t from = 0,
                                              std::chrono::milliseconds timeout = DefaultWait);
-    // Waits for a line to the peer that it has not been waited for yet.
+    // Waits for a line the peer receives after the last one this returned.
     std::optional<std::string> WaitForPeerLine(const Match& match,
                                                std::chrono::milliseconds timeout = DefaultWait);
 
