@@ -2,23 +2,23 @@
 
 #include <QFontInfo>
 
-FontSpec FontConversion::ToSpec(const QFont& font) {
-    FontSpec spec;
+FontSpec FontConversion::FromQFont(const QFont& font) {
+    FontSpec copied;
     // A font given in pixels has no point size of its own; take the one it is drawn at.
-    spec.Size = font.pointSizeF() > 0 ? font.pointSizeF() : QFontInfo(font).pointSizeF();
-    spec.Name = font.family().toStdString();
-    spec.Bold = font.bold();
-    spec.Italic = font.italic();
-    return spec;
+    copied.Size = font.pointSizeF() > 0 ? font.pointSizeF() : QFontInfo(font).pointSizeF();
+    copied.Name = font.family().toStdString();
+    copied.Bold = font.bold();
+    copied.Italic = font.italic();
+    return copied;
 }
 
-QFont FontConversion::Apply(const FontSpec& spec, const QFont& base) {
+QFont FontConversion::ToQFont(const FontSpec& copied, const QFont& base) {
     QFont font(base);
-    if (spec.Size > 0) {
-        font.setPointSizeF(spec.Size);
+    if (copied.Size > 0) {
+        font.setPointSizeF(copied.Size);
     }
-    font.setFamily(QString::fromStdString(spec.Name));
-    font.setBold(spec.Bold);
-    font.setItalic(spec.Italic);
+    font.setFamily(QString::fromStdString(copied.Name));
+    font.setBold(copied.Bold);
+    font.setItalic(copied.Italic);
     return font;
 }

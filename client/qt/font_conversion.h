@@ -7,7 +7,7 @@
 // Fonts between the window's behaviour and Qt.
 class FontConversion {
 public:
-    static FontSpec ToSpec(const QFont& font);
+    static FontSpec FromQFont(const QFont& font);
     // Applies size, name, bold and italic, in this order, to a copy of base.
-    static QFont Apply(const FontSpec& spec, const QFont& base);
+    static QFont ToQFont(const FontSpec& copied, const QFont& base);
 };

@@ -120,9 +120,9 @@ void MainWindow::BuildControls() {
     textBoxFont.setPointSizeF(FormLayout::TextBoxFontSize);
     textBoxFont.setWeight(QFont::Normal);
 
-    for (const ControlSpec& spec : FormLayout::Controls) {
+    for (const ControlSpec& control : FormLayout::Controls) {
         QWidget* widget = nullptr;
-        switch (spec.Kind) {
+        switch (control.Kind) {
         case ControlKind::ListBox: {
             m_log = new LogView(this);
             m_log->Model().InsertEntry(0, QStringLiteral(" "));
@@ -130,14 +130,14 @@ void MainWindow::BuildControls() {
             break;
         }
         case ControlKind::TextBox: {
-            auto* edit = new QLineEdit(ToQString(spec.Caption), this);
+            auto* edit = new QLineEdit(ToQString(control.Caption), this);
             edit->setFont(textBoxFont);
-            m_textBoxes.emplace(spec.Name, std::make_unique<QtTextBox>(*edit));
+            m_textBoxes.emplace(control.Name, std::make_unique<QtTextBox>(*edit));
             widget = edit;
             break;
         }
         case ControlKind::Label: {
-            auto* label = new QLabel(ToQString(spec.Caption), this);
+            auto* label = new QLabel(ToQString(control.Caption), this);
             label->setTextFormat(Qt::PlainText);
             label->setFocusPolicy(Qt::NoFocus);
             label->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -145,26 +145,26 @@ void MainWindow::BuildControls() {
             break;
         }
         case ControlKind::CommandButton: {
-            auto* push = new QPushButton(ToQString(spec.Caption), this);
+            auto* push = new QPushButton(ToQString(control.Caption), this);
             push->setAutoDefault(false);
-            m_buttons.emplace(spec.Name, std::make_unique<QtCommandButton>(*push));
+            m_buttons.emplace(control.Name, std::make_unique<QtCommandButton>(*push));
             widget = push;
             break;
         }
         }
-        widget->setObjectName(ToQString(spec.Name));
-        widget->setGeometry(Pixels(spec.Left), Pixels(spec.Top), Pixels(spec.Width),
-                            Pixels(spec.Height));
-        widget->setVisible(spec.Visible);
-        m_controls.emplace(spec.Name, widget);
+        widget->setObjectName(ToQString(control.Name));
+        widget->setGeometry(Pixels(control.Left), Pixels(control.Top), Pixels(control.Width),
+                            Pixels(control.Height));
+        widget->setVisible(control.Visible);
+        m_controls.emplace(control.Name, widget);
     }
 }
 
 void MainWindow::SetTabOrder() {
     std::vector<const ControlSpec*> order;
-    for (const ControlSpec& spec : FormLayout::Controls) {
-        if (spec.Kind != ControlKind::Label) {
-            order.push_back(&spec);
+    for (const ControlSpec& control : FormLayout::Controls) {
+        if (control.Kind != ControlKind::Label) {
+            order.push_back(&control);
         }
     }
     std::sort(order.begin(), order.end(),

@@ -19,10 +19,10 @@ double QtLabel::Width() const {
 }
 
 FontSpec QtLabel::Font() const {
-    return FontConversion::ToSpec(m_label.font());
+    return FontConversion::FromQFont(m_label.font());
 }
 
 void QtLabel::SetFont(const FontSpec& font) {
-    m_label.setFont(FontConversion::Apply(font, m_label.font()));
+    m_label.setFont(FontConversion::ToQFont(font, m_label.font()));
     m_label.adjustSize();
 }

@@ -41,5 +41,5 @@ void QtListBox::SetHorizontalExtent(int pixels) {
 }
 
 FontSpec QtListBox::Font() const {
-    return FontConversion::ToSpec(m_view.font());
+    return FontConversion::FromQFont(m_view.font());
 }
