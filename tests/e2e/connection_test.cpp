@@ -19,7 +19,7 @@ constexpr milliseconds QuietTime{1000};
 const std::string Connected = "に接続しました";
 const std::string CannotConnect = "エラー：ホストに接続できません。";
 
-class Connection : public SessionFixture {
+class EndToEndConnection : public SessionFixture {
 protected:
     bool AnyLogged(const std::string& fragment) const {
         return window
@@ -29,7 +29,7 @@ protected:
     }
 };
 
-TEST_F(Connection, ConnectLogsTheHostAndShowsDisconnectThenDisconnectRestoresTheLayout) {
+TEST_F(EndToEndConnection, ConnectLogsTheHostAndShowsDisconnectThenDisconnectRestoresTheLayout) {
     ASSERT_TRUE(ConnectWindow()) << Log();
     EXPECT_TRUE(window->Visible("Cmd_Disconnect"));
     EXPECT_FALSE(window->Visible("Cmd_Connect"));
@@ -45,7 +45,7 @@ TEST_F(Connection, ConnectLogsTheHostAndShowsDisconnectThenDisconnectRestoresThe
     EXPECT_EQ(LoggedCount(), logged) << Log();
 }
 
-TEST_F(Connection, ServerGoingAwayIsLoggedAndRestoresTheLayout) {
+TEST_F(EndToEndConnection, ServerGoingAwayIsLoggedAndRestoresTheLayout) {
     ASSERT_TRUE(ConnectWindow()) << Log();
     ASSERT_TRUE(RegisterWindow("leaver")) << Log();
     window->SetText("Txt_Ch", "#hoshiwa");
@@ -78,7 +78,7 @@ struct UnreachableCase {
     std::string logged;
 };
 
-TEST_F(Connection, UnreachableOrMalformedTargetsAreLoggedAndNothingConnects) {
+TEST_F(EndToEndConnection, UnreachableOrMalformedTargetsAreLoggedAndNothingConnects) {
     const UnreachableCase cases[] = {
         {"closed port",
          [](const NgircdServer&) {
@@ -108,7 +108,7 @@ TEST_F(Connection, UnreachableOrMalformedTargetsAreLoggedAndNothingConnects) {
     }
 }
 
-TEST_F(Connection, SecondConnectAbandonsTheAttemptAndANewOneStillWorks) {
+TEST_F(EndToEndConnection, SecondConnectAbandonsTheAttemptAndANewOneStillWorks) {
     window->SetText("Txt_Host", server.HostAndPort());
     // No turn of the event loop between the clicks: the first attempt is still pending.
     window->Click("Cmd_Connect");
@@ -163,7 +163,7 @@ private:
     std::vector<int> m_fillers;
 };
 
-TEST_F(Connection, ConnectPressedAgainAbandonsAnAttemptThatStaysPending) {
+TEST_F(EndToEndConnection, ConnectPressedAgainAbandonsAnAttemptThatStaysPending) {
     FullListener listener;
     ASSERT_TRUE(listener.Full()) << "the listener's queue could not be filled";
     window->SetText("Txt_Host", "127.0.0.1:" + std::to_string(listener.Port()));

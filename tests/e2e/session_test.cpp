@@ -21,9 +21,9 @@ NgircdServer::Options QuickPings() {
     return options;
 }
 
-class Session : public SessionFixture {
+class EndToEndSession : public SessionFixture {
 protected:
-    Session() : SessionFixture(QuickPings()) {}
+    EndToEndSession() : SessionFixture(QuickPings()) {}
 
     void SetUp() override {
         SessionFixture::SetUp();
@@ -54,7 +54,7 @@ struct Incoming {
     std::string shown; // and as the log must show it
 };
 
-TEST_F(Session, JapaneseFromThePeerIsLoggedAsText) {
+TEST_F(EndToEndSession, JapaneseFromThePeerIsLoggedAsText) {
     const Incoming cases[] = {
         {"kanji and kana", IconvText::ToIso2022Jp("日本語のテスト、ほしわ！"),
          "日本語のテスト、ほしわ！"},
@@ -76,7 +76,7 @@ TEST_F(Session, JapaneseFromThePeerIsLoggedAsText) {
     }
 }
 
-TEST_F(Session, TypedMessageReachesThePeerAsShiftJis) {
+TEST_F(EndToEndSession, TypedMessageReachesThePeerAsShiftJis) {
     // ソ and 表 end in 0x5C, which a conversion through the wrong table turns into a yen sign.
     const std::string typed = "こんにちは、表示ソフト \\ ok";
     window->Type("Txt_SendMsg", typed);
@@ -92,7 +92,7 @@ TEST_F(Session, TypedMessageReachesThePeerAsShiftJis) {
     EXPECT_EQ(window->Text("Txt_SendMsg"), "");
 }
 
-TEST_F(Session, StaysRegisteredThroughThreePingRoundsAndShowsTheClosingLineFirst) {
+TEST_F(EndToEndSession, StaysRegisteredThroughThreePingRoundsAndShowsTheClosingLineFirst) {
     constexpr int Rounds = 3;
     const std::string ping = "<Recv> PING :" + server.Name();
     const std::string pong = "<Send> PONG :" + server.Name();

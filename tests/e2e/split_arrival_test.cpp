@@ -59,9 +59,10 @@ std::vector<SplitCase> Cases() {
     };
 }
 
-class SplitArrival : public SessionFixture, public ::testing::WithParamInterface<SplitCase> {
+class EndToEndSplitArrival : public SessionFixture,
+                             public ::testing::WithParamInterface<SplitCase> {
 protected:
-    SplitArrival() : SessionFixture({}, PrivateServer::None) {}
+    EndToEndSplitArrival() : SessionFixture({}, PrivateServer::None) {}
 
     void SetUp() override {
         SessionFixture::SetUp();
@@ -79,7 +80,7 @@ protected:
     LoopbackListener listener;
 };
 
-TEST_P(SplitArrival, LinesAreLoggedWholeWhereverTheNetworkCutsThem) {
+TEST_P(EndToEndSplitArrival, LinesAreLoggedWholeWhereverTheNetworkCutsThem) {
     const SplitCase& c = GetParam();
     const std::size_t connected = LoggedCount();
     for (const std::string& piece : c.pieces) {
@@ -102,7 +103,7 @@ TEST_P(SplitArrival, LinesAreLoggedWholeWhereverTheNetworkCutsThem) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cuts, SplitArrival, ::testing::ValuesIn(Cases()),
+INSTANTIATE_TEST_SUITE_P(NetworkCuts, EndToEndSplitArrival, ::testing::ValuesIn(Cases()),
                          [](const ::testing::TestParamInfo<SplitCase>& info) {
                              return std::string(info.param.name);
                          });
