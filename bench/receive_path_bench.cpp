@@ -14,6 +14,7 @@
 #include <benchmark/benchmark.h>
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -31,6 +32,8 @@ constexpr std::size_t CorpusBytes = 8 * 1024 * 1024;
 constexpr std::size_t ArrivalBytes = 8 * 1024;
 constexpr int Iterations = 5;
 constexpr double BytesPerMB = 1e6;
+// The log keeps this many entries above its blank last entry.
+constexpr std::size_t MaxLoggedEntries = 32767;
 
 // Japanese as a channel carries it: kanji, kana, full-width punctuation and digits.
 constexpr std::string_view Japanese[] = {
@@ -185,6 +188,7 @@ public:
     }
 
     void Deliver(std::string_view arrival) { m_connection->Deliver(arrival); }
+    int Count() const { return m_window.Log().Model().rowCount(); }
     std::string NewestEntry() const {
         const LogModel& model = m_window.Log().Model();
         return model.rowCount() >= 2 ? model.Entry(model.rowCount() - 2).toStdString() : "";
@@ -210,6 +214,7 @@ public:
     ~FakeLogWindow() { m_form.Form_Unload(); }
 
     void Deliver(std::string_view arrival) { m_connection->Deliver(arrival); }
+    int Count() const { return m_controls.Lst_Msg.ListCount(); }
     std::string NewestEntry() const {
         const FakeListBox& log = m_controls.Lst_Msg;
         return log.ListCount() >= 2 ? log.List(log.ListCount() - 2) : "";
@@ -232,6 +237,12 @@ void CheckLog(const Window& window, const Corpus& corpus, benchmark::State& stat
     // An entry is "hh:mm:ss " and the logged text.
     if (newest.size() < 9 || newest.substr(9) != expected) {
         Fail(state, "the newest entry is \"" + newest + "\", not \"" + expected + "\"");
+    }
+    // The connection entry, every line up to the log's limit, and the blank last entry.
+    const std::size_t expectedCount = std::min<std::size_t>(corpus.Lines + 1, MaxLoggedEntries) + 1;
+    if (static_cast<std::size_t>(window.Count()) != expectedCount) {
+        Fail(state, "the log holds " + std::to_string(window.Count()) + " entries, not " +
+                        std::to_string(expectedCount));
     }
 }
 
