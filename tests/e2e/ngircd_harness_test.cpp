@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
 
 // The end-to-end tests rely on this harness: a private server that starts, carries bytes
 // unchanged between clients, and goes away without a trace.
@@ -42,6 +44,41 @@ TEST(NgircdHarness, StopsTheServerAndRemovesItsFolder) {
     EXPECT_FALSE(std::filesystem::exists(folder));
     RawIrcClient late;
     EXPECT_FALSE(late.Connect(port, Wait)) << "nothing listens on " << port << " any more";
+}
+
+// The process id of a process that has ended.
+pid_t EndedProcess() {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return child;
+}
+
+TEST(NgircdHarness, FoldersLeftByEndedRunsGoWhenTheNextServerStarts) {
+    const auto temp = std::filesystem::temp_directory_path();
+    const struct {
+        const char* name;
+        std::filesystem::path folder;
+        bool stays;
+    } cases[] = {
+        {"ended owner", temp / ("hoshiwa-ngircd-" + std::to_string(EndedProcess()) + "-ended"),
+         false},
+        {"running owner", temp / ("hoshiwa-ngircd-" + std::to_string(::getpid()) + "-running"),
+         true},
+        {"not a harness folder", temp / "hoshiwa-ngircd-notes", true},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::create_directories(c.folder / "conf.d");
+    }
+    NgircdServer server;
+    ASSERT_TRUE(server.Start()) << server.Error();
+    for (const auto& c : cases) {
+        EXPECT_EQ(std::filesystem::exists(c.folder), c.stays) << c.name;
+        std::filesystem::remove_all(c.folder);
+    }
 }
 
 TEST(NgircdHarness, ChannelMessageReachesTheOtherMemberByteForByte) {

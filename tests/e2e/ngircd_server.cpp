@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <charconv>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include <fstream>
 #include <netinet/in.h>
 #include <sstream>
+#include <string_view>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -25,6 +27,7 @@ constexpr const char* NgircdPath = "/usr/sbin/ngircd";
 // dies (the parent-death signal reaches timeout, which passes it on).
 constexpr const char* TimeoutPath = "/usr/bin/timeout";
 constexpr int StartAttempts = 3;
+constexpr std::string_view FolderPrefix = "hoshiwa-ngircd-";
 constexpr auto PollInterval = std::chrono::milliseconds(20);
 constexpr auto StopGrace = std::chrono::seconds(3);
 
@@ -114,11 +117,33 @@ bool NgircdServer::Start(std::chrono::milliseconds timeout) {
     return false;
 }
 
+// A test program that crashed or was killed left its folder behind; its server has ended with it.
+void NgircdServer::RemoveFoldersOfEndedRuns() {
+    std::error_code error;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::filesystem::temp_directory_path(), error)) {
+        const std::string name = entry.path().filename().string();
+        if (!name.starts_with(FolderPrefix)) {
+            continue;
+        }
+        const std::string_view owner = std::string_view(name).substr(FolderPrefix.size());
+        pid_t pid = 0;
+        const auto [end, parsed] = std::from_chars(owner.data(), owner.data() + owner.size(), pid);
+        if (parsed == std::errc() && end != owner.data() && end != owner.data() + owner.size() &&
+            *end == '-' && pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH) {
+            std::filesystem::remove_all(entry.path(), error);
+        }
+    }
+}
+
 bool NgircdServer::MakeFolder() {
     if (!m_folder.empty()) {
         return true;
     }
-    std::string pattern = (std::filesystem::temp_directory_path() / "hoshiwa-ngircd-XXXXXX");
+    RemoveFoldersOfEndedRuns();
+    // The owner's process id in the name tells later runs whether the folder is still in use.
+    std::string pattern = std::filesystem::temp_directory_path() /
+                          (std::string(FolderPrefix) + std::to_string(::getpid()) + "-XXXXXX");
     if (::mkdtemp(pattern.data()) == nullptr) {
         m_error = "mkdtemp: " + std::string(std::strerror(errno));
         return false;

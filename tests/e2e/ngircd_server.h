@@ -48,6 +48,7 @@ public:
     static int FreePort();
 
 private:
+    static void RemoveFoldersOfEndedRuns();
     bool MakeFolder();
     bool WriteConfig();
     bool Spawn();
