@@ -7,7 +7,6 @@
 // the server's PINGs, and the server's closing line before the close.
 namespace {
 
-using std::chrono::milliseconds;
 using std::chrono::seconds;
 
 const std::string Channel = "#hoshiwa";
@@ -42,7 +41,7 @@ protected:
         return logged.starts_with("<Recv> :" + PeerNick + "!") &&
                logged.ends_with(" PRIVMSG " + Channel + " :" + text);
     }
-    bool IsPeerMessageLine(const std::string& logged) const {
+    static bool IsPeerMessageLine(const std::string& logged) {
         return logged.starts_with("<Recv> :" + PeerNick + "!") &&
                logged.find(" PRIVMSG " + Channel + " :") != std::string::npos;
     }
@@ -68,8 +67,8 @@ TEST_F(EndToEndSession, JapaneseFromThePeerIsLoggedAsText) {
         SCOPED_TRACE(c.name);
         const std::size_t before = LoggedCount();
         ASSERT_TRUE(peer.SendLine("PRIVMSG " + Channel + " :" + c.sent));
-        const auto logged = WaitForLogged(
-            [this](const std::string& text) { return IsPeerMessageLine(text); }, before);
+        const auto logged =
+            WaitForLogged([](const std::string& text) { return IsPeerMessageLine(text); }, before);
         ASSERT_TRUE(logged) << Log();
         EXPECT_TRUE(IsPeerMessage(window->LoggedTexts()[*logged], c.shown))
             << window->LoggedTexts()[*logged];
