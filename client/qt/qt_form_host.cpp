@@ -3,8 +3,9 @@
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <QThread>
-#include <QTime>
 #include <QWidget>
+
+#include <ctime>
 
 void QtFormHost::MsgBox(const std::string& text) {
     QMessageBox box(QMessageBox::NoIcon, m_window.windowTitle(), QString::fromStdString(text),
@@ -22,6 +23,10 @@ void QtFormHost::End() {
 }
 
 TimeOfDay QtFormHost::Now() const {
-    const QTime now = QTime::currentTime();
-    return {now.hour(), now.minute(), now.second()};
+    // localtime_r reads the time zone once; QTime::currentTime checks /etc/localtime on every
+    // call, which costs a third of the receive path during a flood.
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return {local.tm_hour, local.tm_min, local.tm_sec};
 }
