@@ -12,25 +12,24 @@ void ByteQueue::Append(const std::uint8_t* bytes, std::size_t count) {
 }
 
 std::uint8_t* ByteQueue::Reserve(std::size_t count) {
-    if (m_capacity - m_tail >= count) {
-        return m_store.get() + m_tail;
-    }
-    const std::size_t size = Size();
-    if (m_head >= size && m_capacity - size >= count) {
-        // The bytes moved are no more than those dropped since the last move.
-        std::memmove(m_store.get(), m_store.get() + m_head, size);
-    } else {
-        const std::size_t capacity = std::max(m_capacity * 2, size + count);
-        auto store = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
-        if (size != 0) {
-            std::memcpy(store.get(), m_store.get() + m_head, size);
+    if (m_store.capacity() - m_tail < count) {
+        const std::size_t size = Size();
+        if (m_head >= size && m_store.capacity() - size >= count) {
+            // The bytes moved are no more than those dropped since the last move.
+            std::memmove(m_store.data(), Data(), size);
+        } else {
+            std::vector<std::uint8_t> store;
+            store.reserve(std::max(m_store.capacity() * 2, size + count));
+            store.assign(Data(), Data() + size);
+            m_store.swap(store);
         }
-        m_store = std::move(store);
-        m_capacity = capacity;
+        m_head = 0;
+        m_tail = size;
     }
-    m_head = 0;
-    m_tail = size;
-    return m_store.get() + m_tail;
+    if (m_store.size() - m_tail < count) {
+        m_store.resize(m_tail + count);
+    }
+    return m_store.data() + m_tail;
 }
 
 void ByteQueue::Drop(std::size_t count) {
@@ -41,9 +40,30 @@ void ByteQueue::Drop(std::size_t count) {
     }
 }
 
+void ByteQueue::Take(std::vector<std::uint8_t>& out, std::size_t count) {
+    count = std::min(count, Size());
+    const std::size_t rest = Size() - count;
+    // Handing over the store needs the bytes at its start, and pays off when what stays (copied
+    // into out's former storage) is no more than what is taken.
+    if (m_head != 0 || rest > count || count == 0) {
+        out.assign(Data(), Data() + count);
+        Drop(count);
+        return;
+    }
+    out.swap(m_store);
+    if (rest != 0) {
+        if (m_store.size() < rest) {
+            m_store.resize(rest);
+        }
+        std::memcpy(m_store.data(), out.data() + count, rest);
+    }
+    out.resize(count);
+    m_head = 0;
+    m_tail = rest;
+}
+
 void ByteQueue::Clear() {
-    m_store.reset();
-    m_capacity = 0;
+    std::vector<std::uint8_t>().swap(m_store);
     m_head = 0;
     m_tail = 0;
 }

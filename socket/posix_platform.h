@@ -91,7 +91,8 @@ private:
         winsock::UINT wMsg = 0;
         std::int32_t mask = 0;
         std::int32_t enabled = 0;
-        // Bytes taken from the kernel in one large read and handed out by later small ones.
+        // Bytes taken from the kernel in one large read and handed out by later small ones;
+        // aheadStart and aheadEnd count from where the read placed them in the buffer.
         std::vector<std::uint8_t> ahead;
         std::size_t aheadStart = 0;
         std::size_t aheadEnd = 0;

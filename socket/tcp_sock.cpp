@@ -331,8 +331,7 @@ std::int32_t TCPSock::GetBinaryData(std::vector<std::uint8_t>& BUFFER, std::int3
     if (!ReadAllowed(ReadByte)) {
         return 0;
     }
-    BUFFER.assign(m_RecvBuffer.Data(), m_RecvBuffer.Data() + ReadByte);
-    m_RecvBuffer.Drop(static_cast<std::size_t>(ReadByte));
+    m_RecvBuffer.Take(BUFFER, static_cast<std::size_t>(ReadByte));
     return ReadByte;
 }
 
