@@ -5,8 +5,9 @@
 #include <vector>
 
 // A first-in first-out queue of bytes whose unread bytes are always contiguous. Appending at the
-// back and dropping from the front cost amortised constant time per byte: bytes are moved only
-// when the space in front of them is at least as large as they are, or when the store grows.
+// back and dropping or taking from the front cost amortised constant time per byte: bytes are
+// moved only when the space in front of them is at least as large as they are, when the store
+// grows, or when a take hands the store over and no more bytes stay than are taken.
 class ByteQueue {
 public:
     const std::uint8_t* Data() const { return m_store.data() + m_head; }
