@@ -1,5 +1,6 @@
 #include "client/qt/log_view.h"
 
+#include <QAccessible>
 #include <QScrollBar>
 
 #include <algorithm>
@@ -31,12 +32,10 @@ void LogView::SetHorizontalExtent(int pixels) {
 }
 
 void LogView::updateGeometries() {
-    // Showing or hiding a scroll bar resizes the viewport, which asks for new geometries again;
-    // the outer call sets the final range.
-    if (m_updatingGeometries) {
-        return;
-    }
-    m_updatingGeometries = true;
+    // A scroll bar that comes or goes resizes the viewport, which asks for geometries again from
+    // within this call; that inner call must run, or the rows keep the range of the old height and
+    // the newest one ends up under the new bar. The list's own ranges may clamp the reader's
+    // column on the way; it is kept.
     QScrollBar* bar = horizontalScrollBar();
     const int column = bar->value();
     QListView::updateGeometries();
@@ -44,7 +43,20 @@ void LogView::updateGeometries() {
     bar->setRange(0, std::max(0, m_HorizontalExtent - width));
     bar->setPageStep(width);
     bar->setValue(column);
-    m_updatingGeometries = false;
+}
+
+void LogView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {
+    // The list's own handling asks where the changed rows are, which lays out every row again when
+    // entries were added since the last layout; selecting the newest entry after each entry of a
+    // flood would pay that per entry. Repainting what is in view costs the same however long the
+    // log is. Assistive tools are told of the change in full, as the list does it.
+    if (QAccessible::isActive()) {
+        QListView::selectionChanged(selected, deselected);
+        return;
+    }
+    if (isVisible() && updatesEnabled()) {
+        viewport()->update();
+    }
 }
 
 void LogView::ScrollToLater(int row) {
@@ -69,7 +81,8 @@ void LogView::QueueScroll() {
 
 void LogView::ScrollNow() {
     m_scrollQueued = false;
-    // A hidden list keeps its target: laying out its rows now would be wasted until it is shown.
+    // A hidden list keeps its target until it is shown: before that, its scroll bars do not take
+    // their places, and a row scrolled into view now could end up under one.
     if (!m_scrollTarget.isValid() || !isVisible()) {
         return;
     }

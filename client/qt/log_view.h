@@ -31,6 +31,8 @@ public:
 protected:
     void updateGeometries() override;
     void showEvent(QShowEvent* event) override;
+    void selectionChanged(const QItemSelection& selected,
+                          const QItemSelection& deselected) override;
 
 private:
     void QueueScroll();
@@ -41,5 +43,4 @@ private:
     int m_HorizontalExtent = 0;
     QPersistentModelIndex m_scrollTarget;
     bool m_scrollQueued = false;
-    bool m_updatingGeometries = false;
 };

@@ -54,6 +54,9 @@ struct FloodCase {
     int entries;
     bool turnPerEntry;
     bool shownAfterwards;
+    // Entries wider than the list bring up the horizontal scroll bar within the flood, which takes
+    // height from the rows.
+    bool wide = false;
 };
 
 TEST_F(LogViewTest, AfterAFloodTheNewestEntryIsInViewAndNothingSelected) {
@@ -61,6 +64,8 @@ TEST_F(LogViewTest, AfterAFloodTheNewestEntryIsInViewAndNothingSelected) {
         {"all in one turn", 3000, false, false},
         {"one turn per entry", 300, true, false},
         {"while the window is hidden", 2000, false, true},
+        {"wider than the list, all in one turn", 3000, false, false, true},
+        {"wider than the list, while the window is hidden", 2000, false, true, true},
     };
     for (const FloodCase& c : cases) {
         LoadedWindow loadedFresh;
@@ -75,7 +80,8 @@ TEST_F(LogViewTest, AfterAFloodTheNewestEntryIsInViewAndNothingSelected) {
         // An entry the reader selected loses its selection to the flood.
         view.selectionModel()->select(view.Model().index(0, 0), QItemSelectionModel::Select);
         for (int i = 0; i < c.entries; ++i) {
-            fresh.Form().AddLog("entry " + std::to_string(i));
+            fresh.Form().AddLog((c.wide ? std::string(150, 'w') + " entry " : "entry ") +
+                                std::to_string(i));
             if (c.turnPerEntry) {
                 QCoreApplication::processEvents();
             }
