@@ -293,8 +293,10 @@ void Form_Main::Winsock_DataArrival(std::int32_t BytesTotal) {
     if (!m_Winsock || BytesTotal < 0) {
         return;
     }
-    m_arrival.clear();
-    m_Winsock->GetBinaryData(m_arrival, BytesTotal);
+    // The buffer keeps what it held when a read fails; those bytes were fed already.
+    if (m_Winsock->GetBinaryData(m_arrival, BytesTotal) != BytesTotal) {
+        return;
+    }
     m_received.Feed(m_arrival, [this](std::span<const std::uint8_t> line) {
         LogReceivedLine(line, PingHandling::Answer);
     });
