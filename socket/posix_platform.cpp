@@ -81,6 +81,13 @@ int CheckAddressLength(int namelen) {
     return namelen < static_cast<int>(sizeof(SockAddrIn)) ? Fail(WSAEFAULT) : 0;
 }
 
+int CheckPeerAddress(const SockAddrIn& name, int namelen) {
+    if (CheckAddressLength(namelen) != 0) {
+        return SOCKET_ERROR;
+    }
+    return name.sin_family == WS_AF_INET ? 0 : Fail(WSAEAFNOSUPPORT);
+}
+
 // The result of a connect that tells how the attempt ended rather than what was wrong with it;
 // on a non-blocking socket it is reported through FD_CONNECT like a later outcome.
 bool IsConnectOutcome(int err) {
@@ -231,6 +238,18 @@ PosixPlatform::SocketState* PosixPlatform::Find(SOCKET s) {
         return nullptr;
     }
     return &m_sockets[s];
+}
+
+PosixPlatform::SocketState* PosixPlatform::Usable(SOCKET s) {
+    if (!Started()) {
+        Fail(WSANOTINITIALISED);
+        return nullptr;
+    }
+    SocketState* st = Find(s);
+    if (st == nullptr) {
+        Fail(WSAENOTSOCK);
+    }
+    return st;
 }
 
 PosixPlatform::SocketState& PosixPlatform::Adopt(int fd) {
@@ -398,12 +417,9 @@ void PosixPlatform::SyncWake() {
 }
 
 int PosixPlatform::WSAAsyncSelect(SOCKET s, HWND hWnd, UINT wMsg, std::int32_t lEvent) {
-    if (!Started()) {
-        return Fail(WSANOTINITIALISED);
-    }
-    SocketState* st = Find(s);
+    SocketState* st = Usable(s);
     if (st == nullptr) {
-        return Fail(WSAENOTSOCK);
+        return SOCKET_ERROR;
     }
     if (lEvent != 0 && !m_windows.contains(hWnd)) {
         return Fail(WSAEINVAL);
@@ -441,18 +457,12 @@ SOCKET PosixPlatform::socket(int af, int type, int protocol) {
 }
 
 int PosixPlatform::bind(SOCKET s, const SockAddrIn& name, int namelen) {
-    if (!Started()) {
-        return Fail(WSANOTINITIALISED);
-    }
-    SocketState* st = Find(s);
+    SocketState* st = Usable(s);
     if (st == nullptr) {
-        return Fail(WSAENOTSOCK);
-    }
-    if (CheckAddressLength(namelen) != 0) {
         return SOCKET_ERROR;
     }
-    if (name.sin_family != WS_AF_INET) {
-        return Fail(WSAEAFNOSUPPORT);
+    if (CheckPeerAddress(name, namelen) != 0) {
+        return SOCKET_ERROR;
     }
     const sockaddr_in sa = ToSockaddr(name);
     if (::bind(s, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
@@ -463,12 +473,9 @@ int PosixPlatform::bind(SOCKET s, const SockAddrIn& name, int namelen) {
 }
 
 int PosixPlatform::listen(SOCKET s, int backlog) {
-    if (!Started()) {
-        return Fail(WSANOTINITIALISED);
-    }
-    SocketState* st = Find(s);
+    SocketState* st = Usable(s);
     if (st == nullptr) {
-        return Fail(WSAENOTSOCK);
+        return SOCKET_ERROR;
     }
     // The kernel would pick a port for an unbound socket; nobody could then connect to it.
     if (!st->bound) {
@@ -484,12 +491,9 @@ int PosixPlatform::listen(SOCKET s, int backlog) {
 }
 
 SOCKET PosixPlatform::accept(SOCKET s, SockAddrIn& addr, int& addrlen) {
-    if (!Started()) {
-        return Fail(WSANOTINITIALISED);
-    }
-    SocketState* st = Find(s);
+    SocketState* st = Usable(s);
     if (st == nullptr) {
-        return Fail(WSAENOTSOCK);
+        return SOCKET_ERROR;
     }
     if (CheckAddressLength(addrlen) != 0) {
         return SOCKET_ERROR;
@@ -537,18 +541,12 @@ SOCKET PosixPlatform::accept(SOCKET s, SockAddrIn& addr, int& addrlen) {
 }
 
 int PosixPlatform::connect(SOCKET s, const SockAddrIn& name, int namelen) {
-    if (!Started()) {
-        return Fail(WSANOTINITIALISED);
-    }
-    SocketState* st = Find(s);
+    SocketState* st = Usable(s);
     if (st == nullptr) {
-        return Fail(WSAENOTSOCK);
-    }
-    if (CheckAddressLength(namelen) != 0) {
         return SOCKET_ERROR;
     }
-    if (name.sin_family != WS_AF_INET) {
-        return Fail(WSAEAFNOSUPPORT);
+    if (CheckPeerAddress(name, namelen) != 0) {
+        return SOCKET_ERROR;
     }
     const sockaddr_in sa = ToSockaddr(name);
     const int result = ::connect(s, reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
@@ -574,11 +572,8 @@ int PosixPlatform::connect(SOCKET s, const SockAddrIn& name, int namelen) {
 }
 
 int PosixPlatform::getsockname(SOCKET s, SockAddrIn& name, int& namelen) {
-    if (!Started()) {
-        return Fail(WSANOTINITIALISED);
-    }
-    if (Find(s) == nullptr) {
-        return Fail(WSAENOTSOCK);
+    if (Usable(s) == nullptr) {
+        return SOCKET_ERROR;
     }
     if (CheckAddressLength(namelen) != 0) {
         return SOCKET_ERROR;
@@ -620,12 +615,9 @@ long PosixPlatform::KernelRecv(SOCKET s, SocketState& st, std::uint8_t* buf, std
 }
 
 int PosixPlatform::recv(SOCKET s, std::uint8_t* buf, int len, int flags) {
-    if (!Started()) {
-        return Fail(WSANOTINITIALISED);
-    }
-    SocketState* st = Find(s);
+    SocketState* st = Usable(s);
     if (st == nullptr) {
-        return Fail(WSAENOTSOCK);
+        return SOCKET_ERROR;
     }
     if (len < 0 || (buf == nullptr && len > 0)) {
         return Fail(WSAEFAULT);
@@ -669,12 +661,9 @@ int PosixPlatform::recv(SOCKET s, std::uint8_t* buf, int len, int flags) {
 }
 
 int PosixPlatform::send(SOCKET s, const std::uint8_t* buf, int len, int flags) {
-    if (!Started()) {
-        return Fail(WSANOTINITIALISED);
-    }
-    SocketState* st = Find(s);
+    SocketState* st = Usable(s);
     if (st == nullptr) {
-        return Fail(WSAENOTSOCK);
+        return SOCKET_ERROR;
     }
     if (len < 0 || (buf == nullptr && len > 0)) {
         return Fail(WSAEFAULT);
@@ -710,12 +699,9 @@ int PosixPlatform::send(SOCKET s, const std::uint8_t* buf, int len, int flags) {
 }
 
 int PosixPlatform::shutdown(SOCKET s, int how) {
-    if (!Started()) {
-        return Fail(WSANOTINITIALISED);
-    }
-    SocketState* st = Find(s);
+    SocketState* st = Usable(s);
     if (st == nullptr) {
-        return Fail(WSAENOTSOCK);
+        return SOCKET_ERROR;
     }
     if (how < SHUT_RD || how > SHUT_RDWR) {
         return Fail(WSAEINVAL);
@@ -729,12 +715,9 @@ int PosixPlatform::shutdown(SOCKET s, int how) {
 }
 
 int PosixPlatform::closesocket(SOCKET s) {
-    if (!Started()) {
-        return Fail(WSANOTINITIALISED);
-    }
-    SocketState* st = Find(s);
+    SocketState* st = Usable(s);
     if (st == nullptr) {
-        return Fail(WSAENOTSOCK);
+        return SOCKET_ERROR;
     }
     Release(s, *st);
     return 0;

@@ -106,6 +106,8 @@ private:
 
     bool Started() const { return m_startups > 0; }
     SocketState* Find(winsock::SOCKET s);
+    // The socket's state, or nullptr with the last error set when the call cannot use it.
+    SocketState* Usable(winsock::SOCKET s);
     SocketState& Adopt(int fd);
     void Release(winsock::SOCKET s, SocketState& st);
     bool Watch(winsock::SOCKET s, SocketState& st);
