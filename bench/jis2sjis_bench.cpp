@@ -140,6 +140,8 @@ BENCHMARK(BM_ByteLengthPerLine)->Unit(benchmark::kMillisecond);
 // Shows the usual table and keeps each benchmark's throughput for the summary line.
 class ThroughputReporter : public benchmark::ConsoleReporter {
 public:
+    // Without colour: the summary line printed after the table must start clean.
+    ThroughputReporter() : benchmark::ConsoleReporter(OO_Tabular) {}
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             const auto counter = run.counters.find("bytes_per_second");
