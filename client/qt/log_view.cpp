@@ -60,13 +60,21 @@ void LogView::selectionChanged(const QItemSelection& selected, const QItemSelect
 }
 
 void LogView::ScrollToLater(int row) {
-    m_scrollTarget = m_model.index(row, 0);
+    // The log always scrolls to its last row, which stays the last row however many entries
+    // follow in this turn; a persistent index for it would cost every insertion of the flood.
+    m_scrollToEnd = row == m_model.rowCount() - 1;
+    m_scrollTarget =
+        m_scrollToEnd ? QPersistentModelIndex() : QPersistentModelIndex(m_model.index(row, 0));
     QueueScroll();
+}
+
+bool LogView::ScrollPending() const {
+    return m_scrollToEnd || m_scrollTarget.isValid();
 }
 
 void LogView::showEvent(QShowEvent* event) {
     QListView::showEvent(event);
-    if (m_scrollTarget.isValid()) {
+    if (ScrollPending()) {
         QueueScroll();
     }
 }
@@ -83,12 +91,15 @@ void LogView::ScrollNow() {
     m_scrollQueued = false;
     // A hidden list keeps its target until it is shown: before that, its scroll bars do not take
     // their places, and a row scrolled into view now could end up under one.
-    if (!m_scrollTarget.isValid() || !isVisible()) {
+    if (!ScrollPending() || !isVisible()) {
         return;
     }
+    const QModelIndex target =
+        m_scrollToEnd ? m_model.index(m_model.rowCount() - 1, 0) : QModelIndex(m_scrollTarget);
     // The list box scrolls only vertically when an entry is selected; keep the reader's column.
     const int column = horizontalScrollBar()->value();
-    scrollTo(m_scrollTarget, QAbstractItemView::EnsureVisible);
+    scrollTo(target, QAbstractItemView::EnsureVisible);
     horizontalScrollBar()->setValue(column);
+    m_scrollToEnd = false;
     m_scrollTarget = QPersistentModelIndex();
 }

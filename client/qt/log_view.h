@@ -35,12 +35,14 @@ protected:
                           const QItemSelection& deselected) override;
 
 private:
+    bool ScrollPending() const;
     void QueueScroll();
     void ScrollNow();
 
     LogModel m_model;
     LogItemDelegate m_delegate;
     int m_HorizontalExtent = 0;
-    QPersistentModelIndex m_scrollTarget;
+    bool m_scrollToEnd = false;
+    QPersistentModelIndex m_scrollTarget; // any other row
     bool m_scrollQueued = false;
 };
