@@ -68,6 +68,48 @@ void LogView::ScrollToLater(int row) {
     QueueScroll();
 }
 
+void LogView::SelectLater(int row) {
+    const bool queued = m_selection != Selection::Settled;
+    m_selectTarget = QPersistentModelIndex();
+    if (row < 0 || row >= m_model.rowCount()) {
+        m_selection = Selection::None;
+    } else if (row == m_model.rowCount() - 1) {
+        m_selection = Selection::LastRow;
+    } else {
+        m_selection = Selection::Row;
+        m_selectTarget = QPersistentModelIndex(m_model.index(row, 0));
+    }
+    if (!queued) {
+        QMetaObject::invokeMethod(this, &LogView::SelectNow, Qt::QueuedConnection);
+    }
+}
+
+int LogView::SelectedRow() const {
+    switch (m_selection) {
+    case Selection::None:
+        return -1;
+    case Selection::LastRow:
+        return m_model.rowCount() - 1;
+    case Selection::Row:
+        return m_selectTarget.isValid() ? m_selectTarget.row() : -1;
+    case Selection::Settled:
+        break;
+    }
+    const QModelIndexList rows = selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void LogView::SelectNow() {
+    const int row = SelectedRow();
+    m_selection = Selection::Settled;
+    m_selectTarget = QPersistentModelIndex();
+    if (row < 0) {
+        selectionModel()->clearSelection();
+    } else {
+        selectionModel()->select(m_model.index(row, 0), QItemSelectionModel::ClearAndSelect);
+    }
+}
+
 bool LogView::ScrollPending() const {
     return m_scrollToEnd || m_scrollTarget.isValid();
 }

@@ -27,6 +27,12 @@ public:
     // Scrolls vertically so that the row is in view, at the end of this event-loop turn; a later
     // request in the same turn replaces an earlier one. A hidden list scrolls when it is shown.
     void ScrollToLater(int row);
+    // Selects the row (nothing for -1) at the end of this event-loop turn; a later request in the
+    // same turn replaces an earlier one. Every entry logged selects and deselects the last row, and
+    // a real selection change per entry would make a flood pay for it each time.
+    void SelectLater(int row);
+    // The selected row as it will be at the end of this turn; -1 for none.
+    int SelectedRow() const;
 
 protected:
     void updateGeometries() override;
@@ -35,7 +41,10 @@ protected:
                           const QItemSelection& deselected) override;
 
 private:
+    enum class Selection { Settled, None, LastRow, Row };
+
     bool ScrollPending() const;
+    void SelectNow();
     void QueueScroll();
     void ScrollNow();
 
@@ -45,4 +54,6 @@ private:
     bool m_scrollToEnd = false;
     QPersistentModelIndex m_scrollTarget; // any other row
     bool m_scrollQueued = false;
+    Selection m_selection = Selection::Settled;
+    QPersistentModelIndex m_selectTarget; // for Selection::Row
 };

@@ -3,8 +3,6 @@
 #include "client/qt/font_conversion.h"
 #include "client/qt/log_view.h"
 
-#include <QItemSelectionModel>
-
 int QtListBox::ListCount() const {
     return m_view.Model().rowCount();
 }
@@ -22,18 +20,14 @@ void QtListBox::RemoveItem(int index) {
 }
 
 void QtListBox::SetListIndex(int index) {
-    QItemSelectionModel* selection = m_view.selectionModel();
-    if (index < 0 || index >= ListCount()) {
-        selection->clearSelection();
-        return;
+    m_view.SelectLater(index);
+    if (index >= 0 && index < ListCount()) {
+        m_view.ScrollToLater(index);
     }
-    selection->select(m_view.Model().index(index, 0), QItemSelectionModel::ClearAndSelect);
-    m_view.ScrollToLater(index);
 }
 
 int QtListBox::ListIndex() const {
-    const QModelIndexList rows = m_view.selectionModel()->selectedRows();
-    return rows.isEmpty() ? -1 : rows.first().row();
+    return m_view.SelectedRow();
 }
 
 void QtListBox::SetHorizontalExtent(int pixels) {

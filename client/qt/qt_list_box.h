@@ -5,7 +5,8 @@
 class LogView;
 
 // The log's list box over the Qt log view. Selection goes through the view's selection model
-// only, so that selecting never moves the current item (which would scroll at once).
+// only, so that selecting never moves the current item (which would scroll at once), and takes
+// effect at the end of the event-loop turn, like scrolling.
 class QtListBox final : public ListBox {
 public:
     explicit QtListBox(LogView& view) : m_view(view) {}

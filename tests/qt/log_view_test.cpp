@@ -1,3 +1,4 @@
+#include "client/qt/qt_list_box.h"
 #include "tests/qt/window_fixture.h"
 
 #include <QFontMetricsF>
@@ -101,6 +102,39 @@ TEST_F(LogViewTest, AfterAFloodTheNewestEntryIsInViewAndNothingSelected) {
         }
         EXPECT_FALSE(view.selectionModel()->hasSelection()) << c.name;
     }
+}
+
+TEST_F(LogViewTest, ASelectionTakesEffectAtTheEndOfTheTurnAndFollowsItsRow) {
+    window.show();
+    for (int i = 0; i < 5; ++i) {
+        window.Form().AddLog("entry " + std::to_string(i));
+    }
+    Settle();
+    LogView& view = window.Log();
+    QtListBox box(view);
+    auto selected = [&] {
+        const QModelIndexList rows = view.selectionModel()->selectedRows();
+        return rows.isEmpty() ? -1 : rows.first().row();
+    };
+
+    box.SetListIndex(2);
+    box.AddItem("above", 0); // the selected row moves down before the turn ends
+    EXPECT_EQ(box.ListIndex(), 3);
+    Settle();
+    EXPECT_EQ(selected(), 3);
+    EXPECT_EQ(box.ListIndex(), 3);
+
+    box.SetListIndex(box.ListCount() - 1);
+    box.AddItem("newest", box.ListCount() - 1); // the blank last entry stays last
+    EXPECT_EQ(box.ListIndex(), box.ListCount() - 1);
+    Settle();
+    EXPECT_EQ(selected(), box.ListCount() - 1);
+
+    box.SetListIndex(1);
+    box.SetListIndex(-1); // a later request in the same turn replaces the earlier one
+    EXPECT_EQ(box.ListIndex(), -1);
+    Settle();
+    EXPECT_EQ(selected(), -1);
 }
 
 TEST_F(LogViewTest, ScrollingToTheNewestEntryKeepsTheReadersColumn) {
