@@ -147,10 +147,9 @@ public:
     virtual std::uint16_t RegisterClassA(const WndClass& wndClass) = 0;
     virtual int UnregisterClassA(const std::string& className, HINSTANCE hInstance) = 0;
     virtual HWND CreateWindowExA(std::uint32_t dwExStyle, const std::string& className,
-                                 const std::string& windowName, std::uint32_t dwStyle, int x,
-                                 int y, int nWidth, int nHeight, HWND hWndParent,
-                                 std::int32_t hMenu, HINSTANCE hInstance,
-                                 std::intptr_t lpParam) = 0;
+                                 const std::string& windowName, std::uint32_t dwStyle, int x, int y,
+                                 int nWidth, int nHeight, HWND hWndParent, std::int32_t hMenu,
+                                 HINSTANCE hInstance, std::intptr_t lpParam) = 0;
     virtual int DestroyWindow(HWND hWnd) = 0;
     virtual LRESULT DefWindowProcA(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) = 0;
 };
