@@ -55,5 +55,7 @@ clean:
 
 # Builds what is missing and starts Hoshiwa; starts a private ngircd on 127.0.0.1:6667 first when
 # nothing listens there, and stops it when the window closes.
-run: build
+run: deps
+	cmake --preset default >/dev/null
+	cmake --build --preset default --target hoshiwa
 	bash tools/run_hoshiwa.sh build/default
