@@ -1,4 +1,5 @@
 #include "tests/client/form_session.h"
+#include "tests/client/printable.h"
 
 #include <gtest/gtest.h>
 
@@ -22,16 +23,6 @@ const std::vector<std::string> ConversationLog = {
     "<Recv> :srv NOTICE * :ｶﾀｶﾅ",
     "<Recv> :srv 001 me :Welcome",
 };
-
-std::string Printable(const std::string& s) {
-    std::string out;
-    for (const char c : s) {
-        out += c == '\r'   ? std::string("<CR>")
-               : c == '\n' ? std::string("<LF>")
-                           : std::string(1, c);
-    }
-    return out;
-}
 
 TEST_F(FormMainReceive, LinesAreConvertedAndLoggedAtTheirLineEnds) {
     struct Case {

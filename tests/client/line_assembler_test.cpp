@@ -1,4 +1,5 @@
 #include "client/line_assembler.h"
+#include "tests/client/printable.h"
 
 #include <gtest/gtest.h>
 
@@ -43,16 +44,6 @@ std::vector<std::string> WholeStreamLines(const std::string& stream, std::string
     }
     unfinished = text.substr(start);
     return lines;
-}
-
-std::string Printable(const std::string& s) {
-    std::string out;
-    for (const char c : s) {
-        out += c == '\r'   ? std::string("<CR>")
-               : c == '\n' ? std::string("<LF>")
-                           : std::string(1, c);
-    }
-    return out;
 }
 
 struct LineEndCase {
