@@ -128,6 +128,7 @@ TEST_F(TCPSockProcTest, CleanUpWithNothingSetUpCallsNothing) {
 }
 
 TEST_F(TCPSockProcTest, SocketListKeysAreHandlesWithASignPosition) {
+    ASSERT_TRUE(proc.StartUpWindow());
     EventRecorder events;
     fake.Script("socket", 0);
     auto zero = Opened(events);
@@ -240,6 +241,7 @@ TEST(TCPSockProcAddresses, AddressToTextWritesTheOctetsInMemoryOrder) {
 }
 
 TEST_F(TCPSockProcTest, ResolveHostLooksUpOnlyWhatIsNotDotted) {
+    ASSERT_TRUE(proc.StartUpWindow());
     struct Case {
         std::string name;
         std::uint32_t address;
@@ -272,6 +274,7 @@ TEST_F(TCPSockProcTest, ResolveHostLooksUpOnlyWhatIsNotDotted) {
 }
 
 TEST_F(TCPSockProcTest, ResolveAddressGivesTheNameAsTextCutAtItsEnd) {
+    ASSERT_TRUE(proc.StartUpWindow());
     const std::uint32_t known = FakePlatform::Address(10, 0, 0, 2);
     const std::pair<std::string, std::string> cases[] = {
         {"irc.example", "irc.example"},
