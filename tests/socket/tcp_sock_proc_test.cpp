@@ -49,12 +49,12 @@ protected:
 };
 
 TEST_F(TCPSockProcTest, StartUpRegistersTheProcedureAndIsIdempotent) {
-    proc.PendingSocket = 42;
+    proc.Pending().Offer(42, 0, 0);
     ASSERT_TRUE(proc.StartUpWindow());
     EXPECT_THAT(fake.Calls, ElementsAre(StartUp, Register, Create));
     EXPECT_EQ(flags(), (Flags{true, true, true}));
     EXPECT_EQ(proc.GetNotifyWindow(), FakePlatform::FirstWindow);
-    EXPECT_EQ(proc.PendingSocket, INVALID_SOCKET);
+    EXPECT_EQ(proc.Pending().PendingSocket(), INVALID_SOCKET);
 
     fake.ClearCalls();
     EXPECT_TRUE(proc.StartUpWindow());
@@ -82,14 +82,15 @@ TEST_F(TCPSockProcTest, StartUpUndoesWhatSucceededWhenAStepFails) {
         SCOPED_TRACE(c.call);
         FakePlatform fake;
         TCPSockProc proc{fake};
-        proc.PendingSocket = 42;
+        proc.Pending().Offer(42, 0, 0);
         fake.Script(c.call, c.result);
         EXPECT_FALSE(proc.StartUpWindow());
         EXPECT_EQ(fake.Calls, c.calls);
         EXPECT_FALSE(proc.WinsockStarted() || proc.ClassRegistered() || proc.WindowCreated());
         EXPECT_EQ(proc.GetNotifyWindow(), 0);
         EXPECT_FALSE(fake.ClassIsRegistered());
-        EXPECT_EQ(proc.PendingSocket, c.call == std::string("WSAStartup") ? 42 : INVALID_SOCKET);
+        EXPECT_EQ(proc.Pending().PendingSocket(),
+                  c.call == std::string("WSAStartup") ? 42 : INVALID_SOCKET);
         // The failed step can be retried.
         EXPECT_TRUE(proc.StartUpWindow());
     }
