@@ -7,6 +7,12 @@
 
 namespace posix_error {
 
+namespace {
+
+thread_local int t_lastError = 0;
+
+} // namespace
+
 int FromErrno(int err) {
     using namespace winsock;
     switch (err) {
@@ -99,6 +105,36 @@ int FromResolver(int status, int savedErrno) {
     default:
         return WSANO_RECOVERY;
     }
+}
+
+int LastError() {
+    return t_lastError;
+}
+
+int Fail(int error) {
+    t_lastError = error;
+    return winsock::SOCKET_ERROR;
+}
+
+int FailErrno() {
+    return Fail(FromErrno(errno));
+}
+
+bool IsConnectOutcome(int err) {
+    switch (err) {
+    case ECONNREFUSED:
+    case ENETUNREACH:
+    case EHOSTUNREACH:
+    case ETIMEDOUT:
+    case ECONNRESET:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool EndsConnection(int err) {
+    return err == ECONNRESET || err == ETIMEDOUT || err == ECONNABORTED || err == ENETRESET;
 }
 
 } // namespace posix_error

@@ -12,4 +12,17 @@ int FromErrno(int err);
 // EAI_SYSTEM.
 int FromResolver(int status, int savedErrno);
 
+// The calling thread's last error, as WSAGetLastError reports it.
+int LastError();
+// Makes error the thread's last error; returns SOCKET_ERROR, the failure result of most calls.
+int Fail(int error);
+// Fail with the translation of errno.
+int FailErrno();
+
+// A connect result that tells how the attempt ended rather than what was wrong with it; on a
+// non-blocking socket it is reported through FD_CONNECT like a later outcome.
+bool IsConnectOutcome(int err);
+// An error after which the connection is gone: the peer reset it or it timed out.
+bool EndsConnection(int err);
+
 } // namespace posix_error
