@@ -20,16 +20,16 @@ int FromErrno(int err) {
         return 0;
     case EINTR:
         return WSAEINTR;
-    case EACCES:
+    case EACCES: // a privileged port, or a firewall
     case EPERM:
-        return WSAEACCES;
+        return WSAEADDRNOTAVAIL;
     case EFAULT:
         return WSAEFAULT;
-    case EINVAL:
-        return WSAEINVAL;
-    case EMFILE:
+    case EINVAL: // the socket's state does not allow the call
+        return ErrorInvalidState;
+    case EMFILE: // descriptors run out: a resource of the system, as buffers are
     case ENFILE:
-        return WSAEMFILE;
+        return WSAENOBUFS;
     case EAGAIN:
     case EINPROGRESS:
         return WSAEWOULDBLOCK;
@@ -41,11 +41,11 @@ int FromErrno(int err) {
     case EMSGSIZE:
         return WSAEMSGSIZE;
     case EPROTONOSUPPORT:
-        return WSAEPROTONOSUPPORT;
+    case ESOCKTNOSUPPORT:
+    case EPROTOTYPE:
     case EOPNOTSUPP:
-        return WSAEOPNOTSUPP;
     case EAFNOSUPPORT:
-        return WSAEAFNOSUPPORT;
+        return WSAEPROTONOSUPPORT;
     case EADDRINUSE:
         return WSAEADDRINUSE;
     case EADDRNOTAVAIL:
@@ -97,7 +97,7 @@ int FromResolver(int status, int savedErrno) {
     case EAI_ADDRFAMILY:
         return WSANO_DATA;
     case EAI_FAMILY:
-        return WSAEAFNOSUPPORT;
+        return WSANO_DATA;
     case EAI_MEMORY:
         return WSAENOBUFS;
     case EAI_SYSTEM:

@@ -4,8 +4,10 @@
 // its owner know, so that the texts and the comparisons of the component hold on this system.
 namespace posix_error {
 
-// An errno value (0 stays 0). Values with no Windows Sockets counterpart become WSAENETDOWN: never
-// a number the component treats specially, such as the would-block number.
+// An errno value (0 stays 0), always as a number that GetErrorText words: a value whose Windows
+// Sockets counterpart has no text there takes the nearest number that has one, and a value with no
+// counterpart at all becomes WSAENETDOWN, never a number the component treats specially, such as
+// the would-block number.
 int FromErrno(int err);
 
 // A getaddrinfo or getnameinfo result; savedErrno is errno as it was right after the call, for

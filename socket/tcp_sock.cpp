@@ -399,7 +399,7 @@ bool TCPSock::Connect() {
     m_State = StateResolvingHost;
     m_RemoteHostIP = m_proc.ResolveHost(m_RemoteHost);
     if (m_RemoteHostIP == WS_INADDR_NONE) {
-        m_LastError = PlatformError();
+        m_LastError = m_proc.LookupError();
         return false;
     }
     m_State = StateHostResolved;
