@@ -12,10 +12,10 @@ namespace {
 
 // glibc's "CP932" is the Windows table (0x5C is a backslash, NEC row 13 present); its
 // "SHIFT_JIS" is not.
-constexpr const char* kCodePage = "CP932";
-constexpr const char* kUtf8 = "UTF-8";
-constexpr std::string_view kMissingCharacter = "?";
-constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
+constexpr const char* CodePage = "CP932";
+constexpr const char* Utf8 = "UTF-8";
+constexpr std::string_view MissingCharacter = "?";
+constexpr std::string_view ReplacementCharacter = "\xEF\xBF\xBD";
 
 class IconvDescriptor {
 public:
@@ -39,8 +39,8 @@ private:
 // Opening a descriptor costs far more than a short line's conversion, and a descriptor must not
 // be shared between threads, so each thread keeps its own pair.
 struct ThreadDescriptors {
-    IconvDescriptor toCodePage{kCodePage, kUtf8};
-    IconvDescriptor toUtf8{kUtf8, kCodePage};
+    IconvDescriptor toCodePage{CodePage, Utf8};
+    IconvDescriptor toUtf8{Utf8, CodePage};
 };
 
 ThreadDescriptors& Descriptors() {
@@ -49,12 +49,12 @@ ThreadDescriptors& Descriptors() {
 }
 
 std::size_t AsciiPrefixLength(const std::uint8_t* data, std::size_t size) {
-    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+    constexpr std::uint64_t HighBits = 0x8080808080808080ULL;
     std::size_t i = 0;
     for (; i + sizeof(std::uint64_t) <= size; i += sizeof(std::uint64_t)) {
         std::uint64_t word;
         std::memcpy(&word, data + i, sizeof word);
-        if ((word & kHighBits) != 0) {
+        if ((word & HighBits) != 0) {
             break;
         }
     }
@@ -118,10 +118,6 @@ Utf8Sequence ReadUtf8(const std::uint8_t* p, std::size_t size) {
     return {codePoint, length, true};
 }
 
-bool IsLeadByte(std::uint8_t byte) {
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
 bool IsTrailByte(std::uint8_t byte) {
     return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0x80 && byte <= 0xFC);
 }
@@ -129,7 +125,7 @@ bool IsTrailByte(std::uint8_t byte) {
 // A lead byte with a byte of the trail range after it is one unknown character; anything else
 // bad is a single byte, so that the ASCII behind a cut character (a line end) survives.
 std::size_t BadCodePageSequenceLength(const std::uint8_t* p, std::size_t size) {
-    return size >= 2 && IsLeadByte(p[0]) && IsTrailByte(p[1]) ? 2 : 1;
+    return size >= 2 && AnsiCodePage::IsLeadByte(p[0]) && IsTrailByte(p[1]) ? 2 : 1;
 }
 
 // Runs iconv over the whole input, appending to `out` after its first `written` bytes. Where
@@ -199,7 +195,7 @@ std::size_t EncodedLength(iconv_t descriptor, char32_t codePoint) {
     std::size_t outputLeft = sizeof bytes;
     iconv(descriptor, nullptr, nullptr, nullptr, nullptr);
     if (iconv(descriptor, &input, &length, &output, &outputLeft) == static_cast<std::size_t>(-1)) {
-        return kMissingCharacter.size();
+        return MissingCharacter.size();
     }
     return sizeof bytes - outputLeft;
 }
@@ -210,7 +206,7 @@ using LengthTable = std::array<std::uint8_t, 0x10000>;
 
 LengthTable BuildLengthTable() {
     LengthTable table{};
-    const IconvDescriptor descriptor(kCodePage, kUtf8);
+    const IconvDescriptor descriptor(CodePage, Utf8);
     for (char32_t codePoint = 0; codePoint < table.size(); ++codePoint) {
         if (codePoint < 0xD800 || codePoint > 0xDFFF) {
             table[codePoint] =
@@ -238,7 +234,7 @@ std::vector<std::uint8_t> AnsiCodePage::ToBytes(std::string_view text) {
     std::vector<std::uint8_t> bytes(text.size());
     std::memcpy(bytes.data(), data, ascii);
     Convert(Descriptors().toCodePage.Handle(), data + ascii, text.size() - ascii, bytes, ascii,
-            kMissingCharacter,
+            MissingCharacter,
             [](const std::uint8_t* p, std::size_t left) { return ReadUtf8(p, left).length; });
     return bytes;
 }
@@ -252,7 +248,7 @@ std::string AnsiCodePage::ToText(const std::uint8_t* data, std::size_t size) {
     std::string text(ascii + (size - ascii) * 3, '\0');
     std::memcpy(text.data(), data, ascii);
     Convert(Descriptors().toUtf8.Handle(), data + ascii, size - ascii, text, ascii,
-            kReplacementCharacter, BadCodePageSequenceLength);
+            ReplacementCharacter, BadCodePageSequenceLength);
     return text;
 }
 
@@ -272,7 +268,7 @@ std::size_t AnsiCodePage::ByteLength(std::string_view text) {
         }
         const Utf8Sequence sequence = ReadUtf8(data + i, text.size() - i);
         if (!sequence.valid) {
-            total += kMissingCharacter.size();
+            total += MissingCharacter.size();
         } else if (sequence.codePoint < lengths.size()) {
             total += lengths[sequence.codePoint];
         } else {
@@ -281,4 +277,8 @@ std::size_t AnsiCodePage::ByteLength(std::string_view text) {
         i += sequence.length;
     }
     return total;
+}
+
+bool AnsiCodePage::IsLeadByte(std::uint8_t byte) {
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }

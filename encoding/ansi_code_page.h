@@ -19,4 +19,6 @@ public:
     }
     // The number of bytes ToBytes(text) would give, without building them.
     static std::size_t ByteLength(std::string_view text);
+    // Whether a byte opens a two-byte character.
+    static bool IsLeadByte(std::uint8_t byte);
 };
