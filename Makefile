@@ -72,8 +72,13 @@ AS_PREFIX_OWNER = p="$(PREFIX)"; while [ ! -e "$$p" ]; do p=$$(dirname "$$p"); d
 
 .PHONY: package install uninstall release-build
 
+# Compiled and linked with Debian's hardening flags, as the distribution's own packages are.
+BUILD_FLAGS = DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
+
 release-build: deps
-	cmake -S . -B $(PACKAGE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DHOSHIWA_TESTS=OFF >/dev/null
+	cmake -S . -B $(PACKAGE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DHOSHIWA_TESTS=OFF \
+	  -DCMAKE_CXX_FLAGS="$$($(BUILD_FLAGS) CPPFLAGS) $$($(BUILD_FLAGS) CXXFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$($(BUILD_FLAGS) LDFLAGS)" >/dev/null
 	cmake --build $(PACKAGE_BUILD)
 
 package: release-build

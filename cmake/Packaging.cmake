@@ -7,17 +7,23 @@ set(HOSHIWA_MAINTAINER "Hoshiwa developers <hoshiwa@example.org>"
 set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/hoshiwa)
 set(package_dir ${PROJECT_BINARY_DIR}/package-files)
 
-# The changelog is compressed without a time stamp, so that equal sources give equal packages.
+# The changelog and the manual page are compressed without a time stamp, so that equal sources give
+# equal packages.
 execute_process(COMMAND env LC_ALL=C date -u -R -d "${HOSHIWA_RELEASE_DATE} 12:00"
                 OUTPUT_VARIABLE HOSHIWA_RELEASE_DATE_RFC2822 OUTPUT_STRIP_TRAILING_WHITESPACE
                 COMMAND_ERROR_IS_FATAL ANY)
 configure_file(${PROJECT_SOURCE_DIR}/data/changelog.Debian.in ${package_dir}/changelog.Debian @ONLY)
-add_custom_command(OUTPUT ${package_dir}/changelog.Debian.gz
-                   COMMAND ${GZIP} -9nkf ${package_dir}/changelog.Debian
-                   DEPENDS ${package_dir}/changelog.Debian VERBATIM)
-add_custom_target(hoshiwa_changelog ALL DEPENDS ${package_dir}/changelog.Debian.gz)
+configure_file(${PROJECT_SOURCE_DIR}/data/hoshiwa.1.in ${package_dir}/hoshiwa.1 @ONLY)
+foreach(doc changelog.Debian hoshiwa.1)
+    add_custom_command(OUTPUT ${package_dir}/${doc}.gz
+                       COMMAND ${GZIP} -9nkf ${package_dir}/${doc}
+                       DEPENDS ${package_dir}/${doc} VERBATIM)
+endforeach()
+add_custom_target(hoshiwa_docs ALL DEPENDS ${package_dir}/changelog.Debian.gz
+                                           ${package_dir}/hoshiwa.1.gz)
 install(FILES ${package_dir}/changelog.Debian.gz ${PROJECT_SOURCE_DIR}/data/copyright
         DESTINATION ${doc_dir})
+install(FILES ${package_dir}/hoshiwa.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME hoshiwa)
