@@ -8,6 +8,7 @@ find_program(RSVG_CONVERT rsvg-convert REQUIRED)
 # The reverse-DNS id names the desktop entry, the metadata and the icon, so that software centres,
 # menus and (on Wayland) the window all find each other.
 set(HOSHIWA_APP_ID io.github.hoshiwa.Hoshiwa)
+# The day PROJECT_VERSION was released: the AppStream release and the package changelog carry it.
 set(HOSHIWA_RELEASE_DATE 2026-12-07)
 set(HOSHIWA_ICON_SIZES 16 24 32 48 64 128 256)
 
