@@ -13,7 +13,10 @@
 namespace {
 
 // The list's indexes are 16-bit: it keeps this many logged entries above its blank last entry.
-constexpr int MaxLoggedEntries = 32767;
+constexpr std::size_t MaxLoggedEntries = 32767;
+// The log's memory is bounded too: entries of the longest lines a server may send would otherwise
+// take gigabytes before the entry limit is reached.
+constexpr std::size_t MaxLoggedBytes = 32 * 1024 * 1024;
 constexpr double ExtentMargin = 16.0;
 constexpr std::int32_t DefaultPort = 6667;
 constexpr std::int16_t KeyEnter = 13;
@@ -138,26 +141,43 @@ void Form_Main::AddLog(const std::string& text) {
     entry += text;
 
     ListBox& list = m_controls.Lst_Msg;
-    if (list.ListCount() > MaxLoggedEntries) {
+    while (!m_entrySizes.empty() && (m_entrySizes.size() >= MaxLoggedEntries ||
+                                     m_loggedBytes + entry.size() > MaxLoggedBytes)) {
         list.RemoveItem(0);
         m_longest.RemoveOldest();
+        m_loggedBytes -= m_entrySizes.front();
+        m_entrySizes.pop_front();
     }
     m_longest.Add(AnsiCodePage::ByteLength(entry));
+    m_entrySizes.push_back(entry.size());
+    m_loggedBytes += entry.size();
     list.AddItem(entry, list.ListCount() - 1);
     UpdateLogView();
 }
 
 void Form_Main::UpdateLogView() {
-    ListBox& list = m_controls.Lst_Msg;
-    const std::uint64_t longest = m_longest.LongestSequence();
-    if (m_measuredEntry != longest) {
-        Label& label = m_controls.Label1;
-        label.SetCaption(list.List(static_cast<int>(m_longest.LongestIndex())) + " ");
-        list.SetHorizontalExtent(static_cast<int>(std::lround(label.Width() + ExtentMargin)));
-        m_measuredEntry = longest;
+    // Measuring lays out the longest entry's text, the costliest step of an entry; a burst of
+    // entries in one turn gets the longest entry's width once, at the turn's end.
+    if (!m_measurePending && m_measuredEntry != m_longest.LongestSequence()) {
+        m_measurePending = true;
+        m_controls.Host.AtEndOfTurn([this] { MeasureLongestEntry(); });
     }
+    ListBox& list = m_controls.Lst_Msg;
     list.SetListIndex(list.ListCount() - 1);
     list.SetListIndex(-1);
+}
+
+void Form_Main::MeasureLongestEntry() {
+    m_measurePending = false;
+    const std::uint64_t longest = m_longest.LongestSequence();
+    if (m_measuredEntry == longest) {
+        return;
+    }
+    ListBox& list = m_controls.Lst_Msg;
+    Label& label = m_controls.Label1;
+    label.SetCaption(list.List(static_cast<int>(m_longest.LongestIndex())) + " ");
+    list.SetHorizontalExtent(static_cast<int>(std::lround(label.Width() + ExtentMargin)));
+    m_measuredEntry = longest;
 }
 
 void Form_Main::Cmd_Connect_Click() {

@@ -10,6 +10,7 @@
 #include "socket/tcp_sock_events.h"
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <span>
@@ -81,6 +82,7 @@ private:
     enum class PingHandling { Answer, Ignore };
 
     void UpdateLogView();
+    void MeasureLongestEntry();
     void CloseConnection();
     void SetDisconnectedLayout();
     void LogReceivedLine(std::span<const std::uint8_t> bytes, PingHandling ping);
@@ -92,6 +94,10 @@ private:
     LongestEntryTracker m_longest;
     // The entry Label1 measures now, so that an unchanged longest entry is not measured again.
     std::optional<std::uint64_t> m_measuredEntry;
+    bool m_measurePending = false;
+    // The UTF-8 size of each logged entry, oldest first, and their sum.
+    std::deque<std::size_t> m_entrySizes;
+    std::size_t m_loggedBytes = 0;
 
     LineAssembler m_received;
     // Reused for every arrival and line so that the receive path allocates only when it grows.

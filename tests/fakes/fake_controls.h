@@ -8,6 +8,7 @@
 #include "client/text_box.h"
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -85,8 +86,13 @@ public:
     void MsgBox(const std::string& text) override { MessageBoxes.push_back(text); }
     void End() override { ++EndCalls; }
     TimeOfDay Now() const override { return Time; }
+    // At once, unless TurnsEndOnDemand: then when EndTurn is called.
+    void AtEndOfTurn(std::function<void()> work) override;
+    void EndTurn();
 
     TimeOfDay Time{12, 34, 56};
+    bool TurnsEndOnDemand = false;
+    std::vector<std::function<void()>> EndOfTurnWork;
     std::vector<std::string> MessageBoxes;
     int EndCalls = 0;
 };
