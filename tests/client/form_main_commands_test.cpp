@@ -10,6 +10,7 @@ class FormMainCommands : public ::testing::Test, public FormSession {};
 
 const std::string NotConnected = "エラー：接続されていません。";
 const std::string LineBreak = "エラー：改行を含む行は送信できません。";
+const std::string Unsendable = "エラー：Shift_JIS で送れない文字を含む行は送信できません。";
 
 // Shift_JIS of 日本語.
 const std::string NihongoSjis = Sjis({0x93, 0xFA, 0x96, 0x7B, 0x8C, 0xEA});
@@ -153,6 +154,101 @@ TEST_F(FormMainCommands, OnlyTheEnterKeyActs) {
     EXPECT_EQ(Ctl.Txt_SendMsg.Text(), "typed");
     EXPECT_EQ(LogFrom(before), std::vector<std::string>{});
     EXPECT_EQ(Platform.SentText(s), "");
+}
+
+TEST_F(FormMainCommands, ALineWithACharacterShiftJisLacksIsNotSent) {
+    struct Case {
+        const char* Name;
+        FakeTextBox FakeFormControls::*Box;
+        std::string Text;
+        std::function<void(FormSession&)> Action;
+        bool Connected;
+        std::string Logged; // the one entry
+    };
+    const auto enter = [](FormSession& f) { f.PressEnter(f.Ctl.Txt_SendMsg.Text()); };
+    const auto nick = [](FormSession& f) { f.Form->Cmd_SetNick_Click(); };
+    const auto user = [](FormSession& f) { f.Form->Cmd_SetUser_Click(); };
+    const auto join = [](FormSession& f) { f.Form->Cmd_Join_Click(); };
+    const std::vector<Case> cases = {
+        {"an emoji in a message", &FakeFormControls::Txt_SendMsg, "a😀b", enter, true, Unsendable},
+        {"an accent in a raw line", &FakeFormControls::Txt_SendMsg, "/NOTICE x :café", enter, true,
+         Unsendable},
+        {"the nickname", &FakeFormControls::Txt_NickName, "taro😀", nick, true, Unsendable},
+        {"the user id", &FakeFormControls::Txt_UserID, "ü", user, true, Unsendable},
+        {"the real name", &FakeFormControls::Txt_RealName, "Zoë", user, true, Unsendable},
+        {"the channel", &FakeFormControls::Txt_Ch, "#ch€", join, true, Unsendable},
+        {"checked before the connection", &FakeFormControls::Txt_SendMsg, "😀", enter, false,
+         Unsendable},
+        {"checked after line breaks", &FakeFormControls::Txt_SendMsg, "/A😀\nB", enter, true,
+         LineBreak},
+        {"NEC and IBM characters go out", &FakeFormControls::Txt_SendMsg, "①～髙", enter, true,
+         "<Send> PRIVMSG #Channel :①～髙"},
+    };
+    for (const auto& c : cases) {
+        FormSession f;
+        const auto s = c.Connected ? f.Connect() : winsock::INVALID_SOCKET;
+        const auto before = f.Log().size();
+        (f.Ctl.*c.Box).SetText(c.Text);
+        c.Action(f);
+        f.Platform.PumpAll();
+        EXPECT_EQ(f.LogFrom(before), std::vector<std::string>{c.Logged}) << c.Name;
+        const bool sent = c.Logged.starts_with("<Send>");
+        if (c.Connected) {
+            EXPECT_EQ(f.Platform.SentText(s).empty(), !sent) << c.Name;
+        }
+        EXPECT_EQ((f.Ctl.*c.Box).Text(), sent ? "" : c.Text) << c.Name << ": the box keeps it";
+    }
+}
+
+TEST_F(FormMainCommands, ASendQueueOverItsLimitTakesNoMoreLines) {
+    Connect();
+    const std::string line = "PRIVMSG #c :" + std::string(9 * 1024 * 1024, 'x');
+    EXPECT_TRUE(Form->SendLine(line));
+    EXPECT_TRUE(Form->SendLine(line)) << "16 MiB or less waiting: the line is queued";
+    const auto before = Log().size();
+    EXPECT_FALSE(Form->SendLine("PRIVMSG #c :more"));
+    EXPECT_EQ(LogFrom(before), std::vector<std::string>{"エラー：送信待ちのデータが多すぎます。"});
+    EXPECT_EQ(Form->Winsock()->BytesRemaining(), 2 * static_cast<std::int32_t>(line.size() + 2));
+    Platform.PumpAll();
+    EXPECT_TRUE(Form->SendLine("PRIVMSG #c :more")) << "the server read again";
+}
+
+TEST_F(FormMainCommands, AFailureInsideAHandlerIsLoggedAndTheWindowGoesOn) {
+    struct Case {
+        const char* Name;
+        FakeTextBox FakeFormControls::*Box; // fails once the connection is under way
+        std::function<void(FormSession&)> Call;
+    };
+    const std::vector<Case> cases = {
+        {"a click", &FakeFormControls::Txt_NickName,
+         [](FormSession& f) { f.Form->Cmd_SetNick_Click(); }},
+        {"a key", &FakeFormControls::Txt_SendMsg,
+         [](FormSession& f) {
+             std::int16_t enter = 13;
+             f.Form->Txt_SendMsg_KeyPress(enter);
+         }},
+        {"a socket event from the pump", &FakeFormControls::Txt_Host,
+         [](FormSession& f) { f.Platform.PumpAll(); }},
+    };
+    for (const auto& c : cases) {
+        FormSession f;
+        f.Form->Cmd_Connect_Click();
+        if (c.Box != &FakeFormControls::Txt_Host) {
+            f.Platform.PumpAll();
+        }
+        const auto before = f.Log().size();
+        (f.Ctl.*c.Box).Failure = "box broken";
+        f.Form->Guard([&] { c.Call(f); });
+        EXPECT_EQ(f.LogFrom(before), std::vector<std::string>{"エラー：box broken"}) << c.Name;
+        EXPECT_EQ(f.Form->Winsock()->State(), TCPSock::StateClosed) << c.Name;
+        EXPECT_EQ(f.VisibleButtons(), "Connect Join SetUser SetNick") << c.Name;
+
+        (f.Ctl.*c.Box).Failure.clear();
+        const auto s = f.Connect();
+        f.Form->Cmd_SetNick_Click();
+        f.Platform.PumpAll();
+        EXPECT_EQ(f.Platform.SentText(s), "NICK NickName\r\n") << c.Name;
+    }
 }
 
 } // namespace

@@ -6,6 +6,13 @@
 #include <string_view>
 #include <type_traits>
 
+std::string FakeTextBox::Text() const {
+    if (!Failure.empty()) {
+        throw std::runtime_error(Failure);
+    }
+    return m_Text;
+}
+
 int FakeListBox::ListCount() const {
     return static_cast<int>(m_items.size());
 }
