@@ -277,15 +277,15 @@ void Form_Main::Guard(const std::function<void()>& call) noexcept {
     } catch (...) {
         what = TextUnknownFailure;
     }
-    // The window may be in any state now; a connection in an unknown state is given up.
+    // The window may be in any state now; a connection in an unknown state is given up. Should
+    // the log or the controls fail again, the program still goes on.
     try {
         AddLog(Concat(TextErrorPrefix, what));
+    } catch (...) {
+    }
+    try {
         CloseConnection();
     } catch (...) {
-        // Not even the log works: nothing is left to tell the user, and the program goes on.
-        if (m_Winsock) {
-            m_Winsock->SetEvents(nullptr);
-        }
     }
 }
 
