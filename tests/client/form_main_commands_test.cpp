@@ -116,6 +116,7 @@ TEST_F(FormMainCommands, TheInputLineIsEmptiedOnlyWhenItsLineWentOut) {
         {"a line break in the channel", true, "#a\r\nQUIT", "hello", "hello", {LineBreak}},
         {"a NUL in the channel", true, std::string("#a\0b", 4), "hi", "hi", {LineBreak}},
         {"a line break in a raw line", true, "#Channel", "/A\nB", "/A\nB", {LineBreak}},
+        {"unsendable, not connected", false, "#Channel", "😀", "😀", {Unsendable}},
     };
     for (const auto& c : cases) {
         FormSession f;
@@ -157,46 +158,33 @@ TEST_F(FormMainCommands, OnlyTheEnterKeyActs) {
 }
 
 TEST_F(FormMainCommands, ALineWithACharacterShiftJisLacksIsNotSent) {
-    struct Case {
-        const char* Name;
-        FakeTextBox FakeFormControls::*Box;
+    using C = FakeFormControls;
+    const struct {
+        FakeTextBox C::*Box;
         std::string Text;
-        std::function<void(FormSession&)> Action;
-        bool Connected;
-        std::string Logged; // the one entry
-    };
-    const auto enter = [](FormSession& f) { f.PressEnter(f.Ctl.Txt_SendMsg.Text()); };
-    const auto nick = [](FormSession& f) { f.Form->Cmd_SetNick_Click(); };
-    const auto user = [](FormSession& f) { f.Form->Cmd_SetUser_Click(); };
-    const auto join = [](FormSession& f) { f.Form->Cmd_Join_Click(); };
-    const std::vector<Case> cases = {
-        {"an emoji in a message", &FakeFormControls::Txt_SendMsg, "a😀b", enter, true, Unsendable},
-        {"an accent in a raw line", &FakeFormControls::Txt_SendMsg, "/NOTICE x :café", enter, true,
-         Unsendable},
-        {"the nickname", &FakeFormControls::Txt_NickName, "taro😀", nick, true, Unsendable},
-        {"the user id", &FakeFormControls::Txt_UserID, "ü", user, true, Unsendable},
-        {"the real name", &FakeFormControls::Txt_RealName, "Zoë", user, true, Unsendable},
-        {"the channel", &FakeFormControls::Txt_Ch, "#ch€", join, true, Unsendable},
-        {"checked before the connection", &FakeFormControls::Txt_SendMsg, "😀", enter, false,
-         Unsendable},
-        {"checked after line breaks", &FakeFormControls::Txt_SendMsg, "/A😀\nB", enter, true,
-         LineBreak},
-        {"NEC and IBM characters go out", &FakeFormControls::Txt_SendMsg, "①～髙", enter, true,
-         "<Send> PRIVMSG #Channel :①～髙"},
+        void (Form_Main::*Press)(); // nullptr: Enter in the input line
+        std::string Logged;
+    } cases[] = {
+        {&C::Txt_SendMsg, "a😀b", nullptr, Unsendable},
+        {&C::Txt_SendMsg, "/NOTICE x :café", nullptr, Unsendable},
+        {&C::Txt_NickName, "taro😀", &Form_Main::Cmd_SetNick_Click, Unsendable},
+        {&C::Txt_UserID, "ü", &Form_Main::Cmd_SetUser_Click, Unsendable},
+        {&C::Txt_RealName, "Zoë", &Form_Main::Cmd_SetUser_Click, Unsendable},
+        {&C::Txt_Ch, "#ch€", &Form_Main::Cmd_Join_Click, Unsendable},
+        {&C::Txt_SendMsg, "/A😀\nB", nullptr, LineBreak},
+        {&C::Txt_SendMsg, "①～髙", nullptr, "<Send> PRIVMSG #Channel :①～髙"},
     };
     for (const auto& c : cases) {
         FormSession f;
-        const auto s = c.Connected ? f.Connect() : winsock::INVALID_SOCKET;
+        const auto s = f.Connect();
         const auto before = f.Log().size();
         (f.Ctl.*c.Box).SetText(c.Text);
-        c.Action(f);
+        c.Press != nullptr ? (f.Form.get()->*c.Press)() : f.PressEnter(c.Text);
         f.Platform.PumpAll();
-        EXPECT_EQ(f.LogFrom(before), std::vector<std::string>{c.Logged}) << c.Name;
         const bool sent = c.Logged.starts_with("<Send>");
-        if (c.Connected) {
-            EXPECT_EQ(f.Platform.SentText(s).empty(), !sent) << c.Name;
-        }
-        EXPECT_EQ((f.Ctl.*c.Box).Text(), sent ? "" : c.Text) << c.Name << ": the box keeps it";
+        EXPECT_EQ(f.LogFrom(before), std::vector<std::string>{c.Logged}) << c.Text;
+        EXPECT_EQ(f.Platform.SentText(s).empty(), !sent) << c.Text;
+        EXPECT_EQ((f.Ctl.*c.Box).Text(), sent ? "" : c.Text) << c.Text << ": the box keeps it";
     }
 }
 
@@ -214,40 +202,30 @@ TEST_F(FormMainCommands, ASendQueueOverItsLimitTakesNoMoreLines) {
 }
 
 TEST_F(FormMainCommands, AFailureInsideAHandlerIsLoggedAndTheWindowGoesOn) {
-    struct Case {
-        const char* Name;
-        FakeTextBox FakeFormControls::*Box; // fails once the connection is under way
-        std::function<void(FormSession&)> Call;
+    // A box that fails while a click, a key or a socket event from the pump reads it.
+    using Call = std::function<void(FormSession&)>;
+    const std::vector<std::pair<FakeTextBox FakeFormControls::*, Call>> cases = {
+        {&FakeFormControls::Txt_NickName, [](FormSession& f) { f.Form->Cmd_SetNick_Click(); }},
+        {&FakeFormControls::Txt_SendMsg, [](FormSession& f) { f.PressEnter("hi"); }},
+        {&FakeFormControls::Txt_Host, [](FormSession& f) { f.Platform.PumpAll(); }},
     };
-    const std::vector<Case> cases = {
-        {"a click", &FakeFormControls::Txt_NickName,
-         [](FormSession& f) { f.Form->Cmd_SetNick_Click(); }},
-        {"a key", &FakeFormControls::Txt_SendMsg,
-         [](FormSession& f) {
-             std::int16_t enter = 13;
-             f.Form->Txt_SendMsg_KeyPress(enter);
-         }},
-        {"a socket event from the pump", &FakeFormControls::Txt_Host,
-         [](FormSession& f) { f.Platform.PumpAll(); }},
-    };
-    for (const auto& c : cases) {
+    for (const auto& [box, call] : cases) {
         FormSession f;
         f.Form->Cmd_Connect_Click();
-        if (c.Box != &FakeFormControls::Txt_Host) {
+        if (box != &FakeFormControls::Txt_Host) {
             f.Platform.PumpAll();
         }
         const auto before = f.Log().size();
-        (f.Ctl.*c.Box).Failure = "box broken";
-        f.Form->Guard([&] { c.Call(f); });
-        EXPECT_EQ(f.LogFrom(before), std::vector<std::string>{"エラー：box broken"}) << c.Name;
-        EXPECT_EQ(f.Form->Winsock()->State(), TCPSock::StateClosed) << c.Name;
-        EXPECT_EQ(f.VisibleButtons(), "Connect Join SetUser SetNick") << c.Name;
+        (f.Ctl.*box).Failure = "box broken";
+        f.Form->Guard([&] { call(f); });
+        EXPECT_EQ(f.LogFrom(before), std::vector<std::string>{"エラー：box broken"});
+        EXPECT_EQ(f.VisibleButtons(), "Connect Join SetUser SetNick");
 
-        (f.Ctl.*c.Box).Failure.clear();
+        (f.Ctl.*box).Failure.clear();
         const auto s = f.Connect();
         f.Form->Cmd_SetNick_Click();
         f.Platform.PumpAll();
-        EXPECT_EQ(f.Platform.SentText(s), "NICK NickName\r\n") << c.Name;
+        EXPECT_EQ(f.Platform.SentText(s), "NICK NickName\r\n") << "the window goes on";
     }
 }
 

@@ -179,14 +179,14 @@ TEST_F(FormMainReceive, AnEndlessLineIsLoggedInPiecesOfTheCap) {
 
 TEST_F(FormMainReceive, ALongLineIsLoggedInPiecesThatReadAsItsText) {
     const auto x = [](std::size_t size) { return std::string(size, 'x'); };
+    std::string kanji;
     std::string kanjiLine = "\x1b$B";
-    std::string kanjiText;
     for (int k = 0; k < 60000; ++k) {
+        kanji += "亜";
         kanjiLine += "0!";
-        kanjiText += "亜";
     }
-    kanjiLine += "\x1b(B\r\n";
-    std::vector<std::string> kanjiArrivals;
+    kanjiLine += "\x1b(B\n";
+    std::vector<std::string> kanjiArrivals; // of an odd size, so that some end inside a pair
     for (std::size_t at = 0; at < kanjiLine.size(); at += 1001) {
         kanjiArrivals.push_back(kanjiLine.substr(at, 1001));
     }
@@ -201,7 +201,7 @@ TEST_F(FormMainReceive, ALongLineIsLoggedInPiecesThatReadAsItsText) {
         {"8,705 bytes", {x(8705) + "\r\n"}, x(8705), 2},
         {"70,000 bytes", {x(70000) + "\r\n"}, x(70000), 9},
         {"split across arrivals", {x(5000), x(5000), "\r", "\n"}, x(10000), 2},
-        {"60,000 kanji", kanjiArrivals, kanjiText, 14},
+        {"60,000 kanji", kanjiArrivals, kanji, 14},
         {"a PING over the limit is not answered",
          {"PING :" + x(9000) + "\n"},
          "PING :" + x(9000),
