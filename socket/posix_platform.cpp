@@ -934,6 +934,12 @@ std::size_t PosixPlatform::Pump() {
         }
     }
 
+    // A procedure that throws leaves the rest of the queue for the next pump, which the wake-up
+    // descriptor must then still announce.
+    struct WakeSync {
+        PosixPlatform& platform;
+        ~WakeSync() { platform.SyncWake(); }
+    } wakeSync{*this};
     const std::uint64_t before = m_queue.NextSequence();
     std::size_t delivered = 0;
     PosixMessageQueue::Message message;
@@ -947,7 +953,6 @@ std::size_t PosixPlatform::Pump() {
         (*procedure)(message.hWnd, message.uMsg, message.wParam, message.lParam);
         ++delivered;
     }
-    SyncWake();
     return delivered;
 }
 

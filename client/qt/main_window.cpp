@@ -82,17 +82,18 @@ MainWindow::MainWindow(TCPSockProc& proc, QWidget* parent) : QWidget(parent), m_
     };
     for (const auto& [name, handler] : clicks) {
         connect(&ControlOf<QPushButton>(name), &QPushButton::clicked, this,
-                [this, handler = handler] { std::invoke(handler, *m_form); });
+                [this, handler = handler] { Guarded([&] { std::invoke(handler, *m_form); }); });
     }
     m_sendMsgKeys = std::make_unique<KeyPressFilter>(
         ControlOf<QLineEdit>("Txt_SendMsg"),
-        [this](std::int16_t& KeyAscii) { m_form->Txt_SendMsg_KeyPress(KeyAscii); });
+        [this](std::int16_t& KeyAscii) { m_form->Txt_SendMsg_KeyPress(KeyAscii); },
+        [this](const std::function<void()>& call) { Guarded(call); });
 }
 
 MainWindow::~MainWindow() {
     // A window destroyed without being closed still gives up its socket before the socket layer
     // is cleaned up.
-    Unload();
+    Guarded([this] { Unload(); });
 }
 
 bool MainWindow::Load() {
@@ -123,7 +124,7 @@ void MainWindow::InstallTextBoxFontSubstitutes() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    Unload();
+    Guarded([this] { Unload(); });
     event->accept();
 }
 

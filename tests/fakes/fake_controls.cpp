@@ -7,6 +7,13 @@
 #include <type_traits>
 #include <utility>
 
+std::string FakeTextBox::Text() const {
+    if (!Failure.empty()) {
+        throw std::runtime_error(Failure);
+    }
+    return m_Text;
+}
+
 int FakeListBox::ListCount() const {
     return static_cast<int>(m_items.size());
 }

@@ -17,8 +17,11 @@
 class FakeTextBox : public TextBox {
 public:
     explicit FakeTextBox(std::string text = "") : m_Text(std::move(text)) {}
-    std::string Text() const override { return m_Text; }
+    std::string Text() const override;
     void SetText(const std::string& text) override { m_Text = text; }
+
+    // When not empty, reading the text throws std::runtime_error with it, as a failing control.
+    std::string Failure;
 
 private:
     std::string m_Text;
