@@ -53,9 +53,43 @@ format:
 clean:
 	rm -rf build
 
-# Builds what is missing and starts Hoshiwa; starts a private ngircd on 127.0.0.1:6667 first when
-# nothing listens there, and stops it when the window closes.
+# Builds what is missing and starts Hoshiwa, optimised as the benchmarks measure it (not the Debug
+# build the tests use); starts a private ngircd on 127.0.0.1:6667 first when nothing listens
+# there, and stops it when the window closes.
 run: deps
-	cmake --preset default >/dev/null
-	cmake --build --preset default --target hoshiwa
-	bash tools/run_hoshiwa.sh build/default
+	cmake --preset run >/dev/null
+	cmake --build --preset run --target hoshiwa
+	bash tools/run_hoshiwa.sh build/run
+
+# Installing and packaging, from a release build of its own. The tests check the installed desktop
+# files with desktop-file-validate and appstreamcli; CPack's Depends come from dpkg-shlibdeps.
+PACKAGES += desktop-file-utils appstream librsvg2-bin dpkg-dev file
+PREFIX ?= /usr/local
+PACKAGE_BUILD := build/package
+# Runs the command after it with sudo only when PREFIX (or the folder it will be made in) is not
+# writable, so the build itself never runs as root.
+AS_PREFIX_OWNER = p="$(PREFIX)"; while [ ! -e "$$p" ]; do p=$$(dirname "$$p"); done; \
+	if [ -w "$$p" ]; then s=; else s="$(SUDO)"; fi; $$s
+
+.PHONY: package install uninstall release-build
+
+# Compiled and linked with Debian's hardening flags, as the distribution's own packages are.
+BUILD_FLAGS = DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
+
+release-build: deps
+	cmake -S . -B $(PACKAGE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DHOSHIWA_TESTS=OFF \
+	  -DCMAKE_CXX_FLAGS="$$($(BUILD_FLAGS) CPPFLAGS) $$($(BUILD_FLAGS) CXXFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$($(BUILD_FLAGS) LDFLAGS)" >/dev/null
+	cmake --build $(PACKAGE_BUILD)
+
+package: release-build
+	cd $(PACKAGE_BUILD) && cpack -G DEB
+
+install: release-build
+	@rm -f $(PACKAGE_BUILD)/install_manifest.txt
+	@$(AS_PREFIX_OWNER) cmake --install $(PACKAGE_BUILD) --prefix "$(PREFIX)" --strip
+
+# Removes what the last `make install` put in place (with sudo when it went to a system prefix).
+uninstall:
+	@if [ -f $(PACKAGE_BUILD)/install_manifest.txt ]; then \
+	  xargs -r -d '\n' rm -fv -- < $(PACKAGE_BUILD)/install_manifest.txt; fi

@@ -1,6 +1,7 @@
 // The receive path without painting: an ISO-2022-JP flood of IRC lines handed to the window in
 // 8 KiB arrivals, every line converted, cut, decoded and logged, against glibc iconv decoding the
-// same bytes and doing nothing else.
+// same bytes and doing nothing else; also into a log that is full from the start, the normal state
+// after a day online.
 
 #include "client/form_constants.h"
 #include "client/form_main.h"
@@ -120,6 +121,7 @@ struct Figures {
     double LinesPerSecond() const { return static_cast<double>(Lines) / CpuSeconds; }
 };
 Figures ReceivePathFigures;
+Figures FullLogFigures;
 Figures FakeLogFigures;
 Figures IconvFigures;
 bool Failed = false;
@@ -187,6 +189,13 @@ public:
     }
 
     void Deliver(std::string_view arrival) { m_connection->Deliver(arrival); }
+    void Fill() {
+        for (std::size_t i = 0; i < MaxLoggedEntries; ++i) {
+            m_window.Form().AddLog("<Recv> :taro!~user@192.0.2.1 PRIVMSG #hoshiwa :earlier " +
+                                   std::to_string(i));
+        }
+        QCoreApplication::processEvents();
+    }
     int Count() const { return m_window.Log().Model().rowCount(); }
     std::string NewestEntry() const {
         const LogModel& model = m_window.Log().Model();
@@ -230,7 +239,7 @@ private:
 
 // A bench that measures a path that loses or garbles lines measures nothing.
 template <typename Window>
-void CheckLog(const Window& window, const Corpus& corpus, benchmark::State& state) {
+void CheckLog(const Window& window, const Corpus& corpus, bool full, benchmark::State& state) {
     const std::string expected = "<Recv> " + corpus.LastLineUtf8;
     const std::string newest = window.NewestEntry();
     // An entry is "hh:mm:ss " and the logged text.
@@ -239,24 +248,33 @@ void CheckLog(const Window& window, const Corpus& corpus, benchmark::State& stat
     }
     // The connection entry, every line up to the log's limit, and the blank last entry.
     const std::size_t expectedCount =
-        std::min<std::size_t>(corpus.Lines + 1, static_cast<std::size_t>(MaxLoggedEntries)) + 1;
+        (full ? MaxLoggedEntries : std::min<std::size_t>(corpus.Lines + 1, MaxLoggedEntries)) + 1;
     if (static_cast<std::size_t>(window.Count()) != expectedCount) {
         Fail(state, "the log holds " + std::to_string(window.Count()) + " entries, not " +
                         std::to_string(expectedCount));
     }
 }
 
-template <typename Window> void ReceivePath(benchmark::State& state, Figures& figures) {
+enum class StartWith { EmptyLog, FullLog };
+
+template <typename Window>
+void ReceivePath(benchmark::State& state, Figures& figures, StartWith start = StartWith::EmptyLog) {
     const Corpus& corpus = TheCorpus();
     const std::string_view bytes = corpus.Bytes;
+    const bool full = start == StartWith::FullLog;
     for (auto _ : state) {
         Window window;
+        if constexpr (requires { window.Fill(); }) {
+            if (full) {
+                window.Fill();
+            }
+        }
         const Stopwatch stopwatch;
         for (std::size_t offset = 0; offset < bytes.size(); offset += ArrivalBytes) {
             window.Deliver(bytes.substr(offset, ArrivalBytes));
         }
         state.SetIterationTime(stopwatch.Stop(figures, bytes.size(), corpus.Lines));
-        CheckLog(window, corpus, state);
+        CheckLog(window, corpus, full, state);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
 }
@@ -294,11 +312,18 @@ void BM_IconvOnly(benchmark::State& state) {
 void BM_ReceivePath(benchmark::State& state) {
     ReceivePath<QtLogWindow>(state, ReceivePathFigures);
 }
+void BM_ReceivePathFullLog(benchmark::State& state) {
+    ReceivePath<QtLogWindow>(state, FullLogFigures, StartWith::FullLog);
+}
 void BM_ReceivePathFakeListBox(benchmark::State& state) {
     ReceivePath<FakeLogWindow>(state, FakeLogFigures);
 }
 
 BENCHMARK(BM_ReceivePath)->UseManualTime()->Iterations(Iterations)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReceivePathFullLog)
+    ->UseManualTime()
+    ->Iterations(Iterations)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReceivePathFakeListBox)
     ->UseManualTime()
     ->Iterations(Iterations)
@@ -337,5 +362,9 @@ int main(int argc, char** argv) {
                 path.MBPerSecond(path.CpuSeconds), path.LinesPerSecond(),
                 iconv.MBPerSecond(iconv.CpuSeconds),
                 path.MBPerSecond(path.CpuSeconds) / iconv.MBPerSecond(iconv.CpuSeconds));
+    if (FullLogFigures.CpuSeconds > 0) {
+        std::printf("receive_path_full: %.1f MB/s\n",
+                    FullLogFigures.MBPerSecond(FullLogFigures.CpuSeconds));
+    }
     return 0;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 struct TimeOfDay {
@@ -17,4 +18,7 @@ public:
     // Ends the program.
     virtual void End() = 0;
     virtual TimeOfDay Now() const = 0;
+    // Runs work once the rest of this event-loop turn is done, before the window paints, so that
+    // a flood of entries pays for it once. The host drops work it has not run when it goes.
+    virtual void AtEndOfTurn(std::function<void()> work) = 0;
 };

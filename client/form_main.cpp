@@ -9,17 +9,20 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <exception>
 #include <string_view>
 
 namespace {
 
+// The log's memory is bounded too: entries of the longest lines a server may send would otherwise
+// take gigabytes before the entry limit is reached.
+constexpr std::size_t MaxLoggedBytes = 32 * 1024 * 1024;
 constexpr double ExtentMargin = 16.0;
 constexpr std::int32_t DefaultPort = 6667;
 
 constexpr std::string_view SendMark = "<Send> ";
 constexpr std::string_view RecvMark = "<Recv> ";
 
-constexpr std::string_view TextStartUpFailed = "Winsock の初期化に失敗しました。";
 constexpr std::string_view TextConnected = "に接続しました";
 constexpr std::string_view TextDisconnected = "接続を切断しました。";
 constexpr std::string_view TextClosedByServer = "接続が切断されました。";
@@ -30,6 +33,13 @@ constexpr std::string_view TextBadPort = "エラー：ポート番号が正し�
 constexpr std::string_view TextNotConnected = "エラー：接続されていません。";
 constexpr std::string_view TextLineBreakInLine = "エラー：改行を含む行は送信できません。";
 constexpr std::string_view TextConversionFailed = "エラー：漢字コードの変換に失敗しました。";
+constexpr std::string_view TextUnsendable =
+    "エラー：Shift_JIS で送れない文字を含む行は送信できません。";
+constexpr std::string_view TextSendQueueFull = "エラー：送信待ちのデータが多すぎます。";
+constexpr std::string_view TextUnknownFailure = "原因の分からない障害が起きました。";
+
+// A server that has stopped reading must not make the window queue without end.
+constexpr std::int32_t MaxWaitingSendBytes = 16 * 1024 * 1024;
 
 std::string Concat(std::string_view a, std::string_view b) {
     std::string s;
@@ -63,10 +73,13 @@ std::optional<std::int32_t> ParsePort(std::string_view text) {
     return port;
 }
 
-// The answer a server's PING asks for: "PONG" and the rest of the line, so that a token the
-// server wants back (registration cookies) comes back unchanged. Only the command word counts;
-// the command follows a ":prefix" word when there is one.
-std::optional<std::string> PongFor(std::string_view line) {
+bool HasLineBreak(std::string_view line) {
+    return line.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
+// Where the argument of a PING command starts: right after the command word. Only the command
+// word counts; the command follows a ":prefix" word when there is one.
+std::optional<std::size_t> PingArgument(std::string_view line) {
     std::size_t command = 0;
     if (!line.empty() && line.front() == ':') {
         command = line.find(' ');
@@ -83,7 +96,7 @@ std::optional<std::string> PongFor(std::string_view line) {
     if (!rest.starts_with(Ping) || (rest.size() > Ping.size() && rest[Ping.size()] != ' ')) {
         return std::nullopt;
     }
-    return Concat("PONG", rest.substr(Ping.size()));
+    return command + Ping.size();
 }
 
 } // namespace
@@ -136,26 +149,44 @@ void Form_Main::AddLog(const std::string& text) {
     entry += text;
 
     ListBox& list = m_controls.Lst_Msg;
-    if (list.ListCount() > MaxLoggedEntries) {
+    while (!m_entrySizes.empty() && (m_entrySizes.size() >= MaxLoggedEntries ||
+                                     m_loggedBytes + entry.size() > MaxLoggedBytes)) {
         list.RemoveItem(0);
         m_longest.RemoveOldest();
+        m_loggedBytes -= m_entrySizes.front();
+        m_entrySizes.pop_front();
     }
     m_longest.Add(AnsiCodePage::ByteLength(entry));
+    m_entrySizes.push_back(entry.size());
+    m_loggedBytes += entry.size();
     list.AddItem(entry, list.ListCount() - 1);
     UpdateLogView();
 }
 
 void Form_Main::UpdateLogView() {
-    ListBox& list = m_controls.Lst_Msg;
-    const std::uint64_t longest = m_longest.LongestSequence();
-    if (m_measuredEntry != longest) {
-        Label& label = m_controls.Label1;
-        label.SetCaption(list.List(static_cast<int>(m_longest.LongestIndex())) + " ");
-        list.SetHorizontalExtent(static_cast<int>(std::lround(label.Width() + ExtentMargin)));
-        m_measuredEntry = longest;
+    // Measuring lays out the longest entry's text, the costliest step of an entry; a burst of
+    // entries in one turn gets the longest entry's width once, at the turn's end.
+    if (!m_measurePending && m_measuredEntry != m_longest.LongestSequence()) {
+        m_measurePending = true;
+        // The host runs this outside any guarded call, so it guards itself.
+        m_controls.Host.AtEndOfTurn([this] { Guard([this] { MeasureLongestEntry(); }); });
     }
+    ListBox& list = m_controls.Lst_Msg;
     list.SetListIndex(list.ListCount() - 1);
     list.SetListIndex(-1);
+}
+
+void Form_Main::MeasureLongestEntry() {
+    m_measurePending = false;
+    const std::uint64_t longest = m_longest.LongestSequence();
+    if (m_measuredEntry == longest) {
+        return;
+    }
+    ListBox& list = m_controls.Lst_Msg;
+    Label& label = m_controls.Label1;
+    label.SetCaption(list.List(static_cast<int>(m_longest.LongestIndex())) + " ");
+    list.SetHorizontalExtent(static_cast<int>(std::lround(label.Width() + ExtentMargin)));
+    m_measuredEntry = longest;
 }
 
 void Form_Main::Cmd_Connect_Click() {
@@ -223,17 +254,58 @@ void Form_Main::Txt_SendMsg_KeyPress(std::int16_t& KeyAscii) {
 
 bool Form_Main::SendLine(const std::string& line) {
     // A line end inside the line would let a box's text smuggle in further commands.
-    if (line.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
+    if (HasLineBreak(line)) {
         AddLog(std::string(TextLineBreakInLine));
         return false;
     }
-    if (!m_Winsock || m_Winsock->State() != TCPSock::StateConnected ||
-        !m_Winsock->SendTextData(line + "\r\n")) {
+    // The log must not show a line other than the one that leaves.
+    std::optional<std::vector<std::uint8_t>> bytes = AnsiCodePage::ToBytesExactly(line);
+    if (!bytes) {
+        AddLog(std::string(TextUnsendable));
+        return false;
+    }
+    return SendBytes(std::move(*bytes), line);
+}
+
+bool Form_Main::SendBytes(std::vector<std::uint8_t> bytes, std::string_view logged) {
+    if (!m_Winsock || m_Winsock->State() != TCPSock::StateConnected) {
         AddLog(std::string(TextNotConnected));
         return false;
     }
-    AddLog(Concat(SendMark, line));
+    if (m_Winsock->BytesRemaining() > MaxWaitingSendBytes) {
+        AddLog(std::string(TextSendQueueFull));
+        return false;
+    }
+    bytes.push_back('\r');
+    bytes.push_back('\n');
+    if (!m_Winsock->SendBinaryData(bytes)) {
+        AddLog(std::string(TextNotConnected));
+        return false;
+    }
+    AddLog(Concat(SendMark, logged));
     return true;
+}
+
+void Form_Main::Guard(const std::function<void()>& call) noexcept {
+    std::string what;
+    try {
+        call();
+        return;
+    } catch (const std::exception& e) {
+        what = e.what();
+    } catch (...) {
+        what = TextUnknownFailure;
+    }
+    // The window may be in any state now; a connection in an unknown state is given up. Should
+    // the log or the controls fail again, the program still goes on.
+    try {
+        AddLog(Concat(TextErrorPrefix, what));
+    } catch (...) {
+    }
+    try {
+        CloseConnection();
+    } catch (...) {
+    }
 }
 
 void Form_Main::CloseConnection() {
@@ -258,8 +330,8 @@ void Form_Main::Winsock_ConnectTCP() {
 
 void Form_Main::Winsock_CloseTCP() {
     // The server's last words may lack a line end; they are shown, but no longer answered.
-    m_received.Finish([this](std::span<const std::uint8_t> line) {
-        LogReceivedLine(line, PingHandling::Ignore);
+    m_received.Finish([this](const LineAssembler::Piece& piece) {
+        LogReceivedLine(piece, PingHandling::Ignore);
     });
     if (m_Winsock) {
         m_Winsock->CloseTCP();
@@ -295,27 +367,51 @@ void Form_Main::Winsock_DataArrival(std::int32_t BytesTotal) {
     if (m_Winsock->GetBinaryData(m_arrival, BytesTotal) != BytesTotal) {
         return;
     }
-    m_received.Feed(m_arrival, [this](std::span<const std::uint8_t> line) {
-        LogReceivedLine(line, PingHandling::Answer);
+    m_received.Feed(m_arrival, [this](const LineAssembler::Piece& piece) {
+        LogReceivedLine(piece, PingHandling::Answer);
     });
 }
 
-void Form_Main::LogReceivedLine(std::span<const std::uint8_t> bytes, PingHandling ping) {
+void Form_Main::LogReceivedLine(const LineAssembler::Piece& piece, PingHandling ping) {
     // Every line is converted on its own, from single-byte mode, so that a damaged line cannot
-    // garble the ones after it. The converter takes no empty source; an empty line is just empty.
+    // garble the ones after it; a piece of a longer line goes on in its line's mode. The converter
+    // takes no empty source; an empty line is just empty.
     std::string text;
-    bool converted = true;
-    if (!bytes.empty()) {
-        m_jisLine.assign(bytes.begin(), bytes.end());
-        converted = JIS2SJIS(m_jisLine, m_sjisLine) != 0;
-        text = converted ? AnsiCodePage::ToText(m_sjisLine) : std::string(TextConversionFailed);
+    if (!piece.Bytes.empty()) {
+        JisMode mode = piece.Mode;
+        text = JIS2SJIS(piece.Bytes, m_sjisLine, mode) != 0 ? AnsiCodePage::ToText(m_sjisLine)
+                                                            : std::string(TextConversionFailed);
     }
     AddLog(Concat(RecvMark, text));
-    if (ping == PingHandling::Answer && converted) {
-        if (const auto pong = PongFor(text)) {
-            SendLine(*pong);
-        }
+    // A piece of an overlong line is no valid command and is not answered.
+    if (ping == PingHandling::Answer && piece.Whole) {
+        AnswerPing(piece.Bytes);
     }
+}
+
+void Form_Main::AnswerPing(std::span<const std::uint8_t> line) {
+    const std::string_view bytes(reinterpret_cast<const char*>(line.data()), line.size());
+    const std::optional<std::size_t> argument = PingArgument(bytes);
+    if (!argument) {
+        return;
+    }
+    // The server's token goes back byte for byte: one that does not survive the conversion to
+    // text and back would otherwise come back altered, and the server would drop the client.
+    constexpr std::string_view Pong = "PONG";
+    const std::span<const std::uint8_t> token = line.subspan(*argument);
+    std::vector<std::uint8_t> answer(Pong.begin(), Pong.end());
+    answer.insert(answer.end(), token.begin(), token.end());
+    std::string logged(Pong);
+    if (!token.empty()) {
+        JisMode mode = JisMode::SingleByte;
+        JIS2SJIS(token, m_sjisLine, mode);
+        logged += AnsiCodePage::ToText(m_sjisLine);
+    }
+    if (HasLineBreak(bytes.substr(*argument))) {
+        AddLog(std::string(TextLineBreakInLine));
+        return;
+    }
+    SendBytes(std::move(answer), logged);
 }
 
 void Form_Main::CloseTCP() {

@@ -10,10 +10,13 @@
 #include "socket/tcp_sock_events.h"
 
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class TCPSock;
@@ -41,6 +44,9 @@ struct FormMainControls {
 // The main window's behaviour: the log, the connection, the commands and the received lines.
 class Form_Main : private TCPSockEvents {
 public:
+    // What the message box says when the program cannot start.
+    static constexpr std::string_view TextStartUpFailed = "Winsock の初期化に失敗しました。";
+
     Form_Main(TCPSockProc& proc, FormMainControls controls);
     ~Form_Main() override;
     Form_Main(const Form_Main&) = delete;
@@ -63,6 +69,10 @@ public:
     // Returns whether the line went out.
     bool SendLine(const std::string& line);
 
+    // Runs a call that the event loop makes into the window. A failure that escapes it never
+    // crosses the event loop: it is logged and the connection, in an unknown state, is closed.
+    void Guard(const std::function<void()>& call) noexcept;
+
     void Winsock_ConnectTCP();
     void Winsock_CloseTCP();
     void Winsock_Error(std::int32_t Number);
@@ -81,9 +91,13 @@ private:
     enum class PingHandling { Answer, Ignore };
 
     void UpdateLogView();
+    void MeasureLongestEntry();
     void CloseConnection();
     void SetDisconnectedLayout();
-    void LogReceivedLine(std::span<const std::uint8_t> bytes, PingHandling ping);
+    void LogReceivedLine(const LineAssembler::Piece& piece, PingHandling ping);
+    void AnswerPing(std::span<const std::uint8_t> line);
+    // Sends the bytes of a checked line with CR LF, and logs the line's text as sent.
+    bool SendBytes(std::vector<std::uint8_t> bytes, std::string_view logged);
 
     TCPSockProc& m_proc;
     FormMainControls m_controls;
@@ -92,10 +106,13 @@ private:
     LongestEntryTracker m_longest;
     // The entry Label1 measures now, so that an unchanged longest entry is not measured again.
     std::optional<std::uint64_t> m_measuredEntry;
+    bool m_measurePending = false;
+    // The UTF-8 size of each logged entry, oldest first, and their sum.
+    std::deque<std::size_t> m_entrySizes;
+    std::size_t m_loggedBytes = 0;
 
     LineAssembler m_received;
     // Reused for every arrival and line so that the receive path allocates only when it grows.
     std::vector<std::uint8_t> m_arrival;
-    std::vector<std::uint8_t> m_jisLine;
     std::vector<std::uint8_t> m_sjisLine;
 };

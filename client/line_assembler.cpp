@@ -32,11 +32,11 @@ void LineAssembler::Feed(std::span<const std::uint8_t> bytes, const LineSink& si
         const auto text = bytes.subspan(i, end - i);
         m_afterCR = false;
         m_lineEnds = 0;
-        if (end < bytes.size() && m_pending.empty() && text.size() <= MaxLineLength) {
+        if (end < bytes.size() && m_pending.empty() && !m_cut && text.size() <= MaxPieceLength) {
             // The whole line lies in this arrival: hand it out from there, without a copy.
             m_afterCR = bytes[end] == CarriageReturn;
             m_lineEnds = 1;
-            sink(text);
+            sink({text, JisMode::SingleByte, true});
             i = end + 1;
             continue;
         }
@@ -47,13 +47,15 @@ void LineAssembler::Feed(std::span<const std::uint8_t> bytes, const LineSink& si
 
 void LineAssembler::Finish(const LineSink& sink) {
     if (!m_pending.empty()) {
-        sink(m_pending);
+        sink({m_pending, m_mode, !m_cut});
     }
     Reset();
 }
 
 void LineAssembler::Reset() {
     m_pending.clear();
+    m_mode = JisMode::SingleByte;
+    m_cut = false;
     m_lineEnds = 0;
     m_afterCR = false;
 }
@@ -61,22 +63,29 @@ void LineAssembler::Reset() {
 void LineAssembler::EndOfLine(const LineSink& sink) {
     ++m_lineEnds;
     if (m_lineEnds == 1) {
-        sink(m_pending);
+        sink({m_pending, m_mode, !m_cut});
         m_pending.clear();
+        m_mode = JisMode::SingleByte;
+        m_cut = false;
     } else if (m_lineEnds % 2 == 1) {
-        sink({});
+        sink({{}, JisMode::SingleByte, true});
     }
 }
 
 void LineAssembler::AppendText(std::span<const std::uint8_t> text, const LineSink& sink) {
-    // A full buffer is handed out only when another text byte comes, so that a line of exactly
-    // MaxLineLength bytes followed by its line end stays one line.
-    while (m_pending.size() + text.size() > MaxLineLength) {
-        const std::size_t room = MaxLineLength - m_pending.size();
-        m_pending.insert(m_pending.end(), text.begin(), text.begin() + room);
-        text = text.subspan(room);
-        sink(m_pending);
-        m_pending.clear();
+    // A piece is cut only once a byte past the limit is there, so that a line of exactly
+    // MaxPieceLength bytes followed by its line end stays whole; that byte also shows whether a
+    // character starts right before the limit. A cut leaves at most a few bytes held.
+    while (m_pending.size() + text.size() > MaxPieceLength) {
+        const std::size_t take = std::min(text.size(), MaxPieceLength + 1 - m_pending.size());
+        m_pending.insert(m_pending.end(), text.begin(), text.begin() + take);
+        text = text.subspan(take);
+        JisMode next = m_mode;
+        const std::size_t length = JisPieceLength(m_pending, next, MaxPieceLength);
+        sink({std::span(m_pending).first(length), m_mode, false});
+        m_mode = next;
+        m_cut = true;
+        m_pending.erase(m_pending.begin(), m_pending.begin() + static_cast<std::ptrdiff_t>(length));
     }
     m_pending.insert(m_pending.end(), text.begin(), text.end());
 }

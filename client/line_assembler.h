@@ -1,5 +1,7 @@
 #pragma once
 
+#include "encoding/jis2sjis.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -12,14 +14,22 @@
 // has always shown them: a run of k line ends after a line gives that line and then ceil(k/2) - 1
 // empty lines. Every line end is counted at its first byte, so a line is handed out as soon as its
 // end arrives; only whether a LF after a CR belongs to it is carried to the next arrival.
+//
+// A line longer than MaxPieceLength is handed out in pieces as its bytes arrive, cut between the
+// characters of its JIS text, each with the mode that the piece before it ended in.
 class LineAssembler {
 public:
-    // An unfinished line is never held beyond this; its first MaxLineLength bytes are handed out
-    // as a line of their own when more text arrives.
-    static constexpr std::size_t MaxLineLength = 64 * 1024;
+    // The longest valid IRC line with its line end: 512 bytes of message, 8,191 of IRCv3 tags and
+    // the blank after them. Nothing longer is held.
+    static constexpr std::size_t MaxPieceLength = 8704;
 
-    // Receives the bytes of one line, without its line end. The bytes are valid during the call.
-    using LineSink = std::function<void(std::span<const std::uint8_t> line)>;
+    // A line without its line end, or one piece of a line longer than MaxPieceLength.
+    struct Piece {
+        std::span<const std::uint8_t> Bytes; // valid during the sink's call
+        JisMode Mode;                        // the mode the bytes start in
+        bool Whole;                          // the whole line, not a piece of a longer one
+    };
+    using LineSink = std::function<void(const Piece& piece)>;
 
     void Feed(std::span<const std::uint8_t> bytes, const LineSink& sink);
     // The stream has ended: hands out an unfinished last line, if there is one, and starts over.
@@ -34,6 +44,8 @@ private:
     void AppendText(std::span<const std::uint8_t> text, const LineSink& sink);
 
     std::vector<std::uint8_t> m_pending;
-    std::uint64_t m_lineEnds = 0; // line ends since the last text byte
-    bool m_afterCR = false;       // a LF now would complete a CR LF
+    JisMode m_mode = JisMode::SingleByte; // where the pending bytes start
+    bool m_cut = false;                   // pieces of the pending line have been handed out
+    std::uint64_t m_lineEnds = 0;         // line ends since the last text byte
+    bool m_afterCR = false;               // a LF now would complete a CR LF
 };

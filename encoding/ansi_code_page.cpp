@@ -20,7 +20,7 @@ constexpr std::string_view ReplacementCharacter = "\xEF\xBF\xBD";
 class IconvDescriptor {
 public:
     IconvDescriptor(const char* to, const char* from) : m_Handle(iconv_open(to, from)) {
-        if (m_Handle == kInvalid) {
+        if (m_Handle == InvalidHandle) {
             throw std::runtime_error(std::string("iconv cannot convert from ") + from + " to " +
                                      to);
         }
@@ -32,7 +32,7 @@ public:
     iconv_t Handle() const { return m_Handle; }
 
 private:
-    static inline const iconv_t kInvalid = reinterpret_cast<iconv_t>(-1);
+    static inline const iconv_t InvalidHandle = reinterpret_cast<iconv_t>(-1);
     iconv_t m_Handle;
 };
 
@@ -236,6 +236,35 @@ std::vector<std::uint8_t> AnsiCodePage::ToBytes(std::string_view text) {
     Convert(Descriptors().toCodePage.Handle(), data + ascii, text.size() - ascii, bytes, ascii,
             MissingCharacter,
             [](const std::uint8_t* p, std::size_t left) { return ReadUtf8(p, left).length; });
+    return bytes;
+}
+
+std::optional<std::vector<std::uint8_t>> AnsiCodePage::ToBytesExactly(std::string_view text) {
+    const auto* data = reinterpret_cast<const std::uint8_t*>(text.data());
+    const std::size_t ascii = AsciiPrefixLength(data, text.size());
+    if (ascii == text.size()) {
+        return std::vector<std::uint8_t>(data, data + ascii);
+    }
+    // All of CP932 lies in the Basic Multilingual Plane, and glibc drops some characters beyond
+    // it without refusing them.
+    for (std::size_t i = ascii; i < text.size();) {
+        const Utf8Sequence sequence = ReadUtf8(data + i, text.size() - i);
+        if (!sequence.valid || sequence.codePoint >= 0x10000) {
+            return std::nullopt;
+        }
+        i += sequence.length;
+    }
+    bool refused = false;
+    std::vector<std::uint8_t> bytes(text.size());
+    std::memcpy(bytes.data(), data, ascii);
+    Convert(Descriptors().toCodePage.Handle(), data + ascii, text.size() - ascii, bytes, ascii,
+            MissingCharacter, [&refused](const std::uint8_t* p, std::size_t left) {
+                refused = true;
+                return ReadUtf8(p, left).length;
+            });
+    if (refused) {
+        return std::nullopt;
+    }
     return bytes;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +12,8 @@ class AnsiCodePage {
 public:
     // A character CP932 lacks becomes "?". NUL characters become zero bytes.
     static std::vector<std::uint8_t> ToBytes(std::string_view text);
+    // The bytes of the text when CP932 has a code for each of its characters; nothing otherwise.
+    static std::optional<std::vector<std::uint8_t>> ToBytesExactly(std::string_view text);
     // An invalid or cut-off sequence becomes U+FFFD, which does not survive the way back.
     // Zero bytes become NUL characters.
     static std::string ToText(const std::uint8_t* data, std::size_t size);

@@ -14,7 +14,7 @@ constexpr std::uint8_t FirstGraphic = 0x21;
 constexpr std::uint8_t LastKatakana = 0x5F;
 constexpr std::uint8_t KatakanaOffset = 0x80;
 
-enum class Mode { SingleByte, TwoByte, Katakana };
+using Mode = JisMode;
 
 // The escape sequences after ESC: ( B ASCII, ( J JIS X 0201 Roman, ( I JIS X 0201 katakana,
 // $ B JIS X 0208-1983, $ @ JIS C 6226-1978 (the same code points for our purpose).
@@ -65,32 +65,18 @@ constexpr PairTables MakePairTables() {
 
 constexpr PairTables Pairs = MakePairTables();
 
-} // namespace
-
-std::int32_t JIS2SJIS(const std::vector<std::uint8_t>& source, std::vector<std::uint8_t>& target) {
-    const std::size_t size = source.size();
-    if (size == 0) {
-        target.clear();
-        return 0;
-    }
-    // Nothing takes more bytes than it came in, so one allocation covers the whole output. The
-    // write position never passes the read position, so source and target may be one vector.
-    target.resize(size);
-    const std::uint8_t* in = source.data();
-    std::uint8_t* out = target.data();
+// Converts `size` bytes at `in` from `mode` and returns how many bytes it wrote at `out`; `mode`
+// becomes the mode at the end. `out` may be `in`: nothing is written ahead of what is read.
+std::size_t Convert(const std::uint8_t* in, std::size_t size, std::uint8_t* out, Mode& mode) {
     std::size_t i = 0;
     std::size_t j = 0;
-    Mode mode = Mode::SingleByte;
-
     while (i < size) {
-        // At most one escape sequence per step; the byte after it is taken as data in any case.
+        // An escape sequence counts wherever it starts, also right after another one.
         if (in[i] == Escape && i + 2 < size) {
             if (const std::optional<Mode> next = EscapeMode(in[i + 1], in[i + 2])) {
                 mode = *next;
                 i += 3;
-                if (i == size) {
-                    break;
-                }
+                continue;
             }
         }
         switch (mode) {
@@ -141,6 +127,64 @@ std::int32_t JIS2SJIS(const std::vector<std::uint8_t>& source, std::vector<std::
             break;
         }
     }
-    target.resize(j);
+    return j;
+}
+
+} // namespace
+
+std::int32_t JIS2SJIS(const std::vector<std::uint8_t>& source, std::vector<std::uint8_t>& target) {
+    if (source.empty()) {
+        target.clear();
+        return 0;
+    }
+    // Nothing takes more bytes than it came in, so one allocation covers the whole output. The
+    // write position never passes the read position, so source and target may be one vector.
+    target.resize(source.size());
+    Mode mode = Mode::SingleByte;
+    target.resize(Convert(source.data(), source.size(), target.data(), mode));
     return 1;
+}
+
+std::int32_t JIS2SJIS(std::span<const std::uint8_t> source, std::vector<std::uint8_t>& target,
+                      JisMode& mode) {
+    if (source.empty()) {
+        target.clear();
+        return 0;
+    }
+    target.resize(source.size());
+    target.resize(Convert(source.data(), source.size(), target.data(), mode));
+    return 1;
+}
+
+std::size_t JisPieceLength(std::span<const std::uint8_t> source, JisMode& mode, std::size_t limit) {
+    const std::size_t size = source.size();
+    std::size_t i = 0;
+    while (i < size) {
+        std::size_t length = 1;
+        Mode after = mode;
+        if (source[i] == Escape) {
+            if (i + 2 >= size) {
+                break; // perhaps an escape sequence that the next bytes complete
+            }
+            if (const std::optional<Mode> next = EscapeMode(source[i + 1], source[i + 2])) {
+                length = 3;
+                after = *next;
+            }
+        } else if (mode == Mode::TwoByte && source[i] >= FirstGraphic) {
+            if (i + 1 == size) {
+                break; // perhaps the first byte of a pair
+            }
+            if (source[i + 1] >= FirstGraphic) {
+                length = 2;
+            }
+        } else if (mode != Mode::SingleByte && IsLineEnd(source[i])) {
+            after = Mode::SingleByte;
+        }
+        if (i + length > limit) {
+            break;
+        }
+        i += length;
+        mode = after;
+    }
+    return i;
 }

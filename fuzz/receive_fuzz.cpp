@@ -16,13 +16,13 @@
 //
 // Input: byte 0 is the byte at which the rest is cut into arrivals; byte 1 says how the connection
 // ends (even: the server closes, odd: the user disconnects) and how often each arrival is repeated
-// (byte 1 / 2 + 1 times), so that lines can outgrow the cap on the unfinished line.
+// (byte 1 / 2 + 1 times), so that lines can outgrow the longest piece the window logs.
 
 namespace {
 
 constexpr int LogLimit = 32768; // logged entries and the blank last entry
 // A converted byte becomes at most three bytes of text; the time and the mark come in front.
-constexpr std::size_t EntryLimit = 3 * LineAssembler::MaxLineLength + 32;
+constexpr std::size_t EntryLimit = 3 * LineAssembler::MaxPieceLength + 32;
 
 struct Window {
     Window() {
@@ -76,7 +76,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The same arrivals through a line assembler of their own show what the window holds back.
     LineAssembler mirror;
-    const LineAssembler::LineSink ignore = [](std::span<const std::uint8_t>) {};
+    const LineAssembler::LineSink ignore = [](const LineAssembler::Piece& piece) {
+        Check(piece.Bytes.size() <= LineAssembler::MaxPieceLength);
+    };
     std::size_t start = 0;
     while (start <= stream.size()) {
         std::size_t end = start;
@@ -89,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 w.Platform.Arrive(s, arrival);
                 w.Platform.PumpAll();
                 mirror.Feed(arrival, ignore);
-                Check(mirror.PendingSize() <= LineAssembler::MaxLineLength);
+                Check(mirror.PendingSize() <= LineAssembler::MaxPieceLength);
             }
             CheckLog(w.Ctl.Lst_Msg, checkedAdditions);
         }

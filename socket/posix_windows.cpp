@@ -98,6 +98,12 @@ void PosixWindows::ForgetSocket(SOCKET s) {
 }
 
 std::size_t PosixWindows::Deliver() {
+    // A procedure that throws leaves the rest of the queue for the next pump, which the signal
+    // descriptor must then still announce.
+    struct SignalSync {
+        PosixWindows& windows;
+        ~SignalSync() { windows.SyncSignal(); }
+    } signalSync{*this};
     const std::uint64_t before = m_queue.NextSequence();
     std::size_t delivered = 0;
     PosixMessageQueue::Message message;
@@ -111,7 +117,6 @@ std::size_t PosixWindows::Deliver() {
         (*procedure)(message.hWnd, message.uMsg, message.wParam, message.lParam);
         ++delivered;
     }
-    SyncSignal();
     return delivered;
 }
 

@@ -6,7 +6,8 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 
-KeyPressFilter::KeyPressFilter(QObject& watched, Handler handler) : m_handler(std::move(handler)) {
+KeyPressFilter::KeyPressFilter(QObject& watched, Handler handler, EntryGuard guard)
+    : m_handler(std::move(handler)), m_guard(std::move(guard)) {
     watched.installEventFilter(this);
 }
 
@@ -26,15 +27,18 @@ bool KeyPressFilter::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-            std::int16_t code = KeyEnter;
-            m_handler(code);
+            m_guard([this] {
+                std::int16_t code = KeyEnter;
+                m_handler(code);
+            });
         } else if (key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab) {
             // Tab moves the focus and types nothing.
-            Deliver(key->text());
+            m_guard([this, key] { Deliver(key->text()); });
         }
     } else if (event->type() == QEvent::InputMethod) {
         // Text composed with an input method arrives whole; each of its characters is a key.
-        Deliver(static_cast<QInputMethodEvent*>(event)->commitString());
+        const auto* input = static_cast<QInputMethodEvent*>(event);
+        m_guard([this, input] { Deliver(input->commitString()); });
     }
     return QObject::eventFilter(watched, event);
 }

@@ -31,6 +31,19 @@ void LogView::SetHorizontalExtent(int pixels) {
     scheduleDelayedItemsLayout();
 }
 
+void LogView::rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) {
+    // The list moves its current item to the next row when the current row goes, which costs a
+    // selection change and a repaint. A full log drops its oldest entry for every new one, and a
+    // current item on the oldest row (where focus puts it) would move with each of them; the
+    // current item goes with its row instead.
+    const QModelIndex current = currentIndex();
+    if (current.isValid() && current.parent() == parent && current.row() >= start &&
+        current.row() <= end) {
+        selectionModel()->clearCurrentIndex();
+    }
+    QListView::rowsAboutToBeRemoved(parent, start, end);
+}
+
 void LogView::updateGeometries() {
     // A scroll bar that comes or goes resizes the viewport, which asks for geometries again from
     // within this call; that inner call must run, or the rows keep the range of the old height and

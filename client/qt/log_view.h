@@ -35,6 +35,7 @@ public:
     int SelectedRow() const;
 
 protected:
+    void rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) override;
     void updateGeometries() override;
     void showEvent(QShowEvent* event) override;
     void selectionChanged(const QItemSelection& selected,

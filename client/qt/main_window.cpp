@@ -24,9 +24,28 @@ QString ToQString(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// Families with the metrics of the text boxes' font first, then any Japanese one.
-const char* const PreferredTextBoxFonts[] = {"IPAPGothic", "IPAGothic", "Noto Sans CJK JP",
-                                             "Noto Sans JP"};
+// Families with the metrics of the text boxes' font first, then any Japanese one. The window's own
+// font is taken from the same list.
+const char* const PreferredJapaneseFonts[] = {"IPAPGothic", "IPAGothic", "Noto Sans CJK JP",
+                                              "Noto Sans JP"};
+
+// The window's default font, which the log, its measuring label and the buttons use: one family
+// with Latin and Japanese glyphs of its own, so that an entry with Japanese in it is not drawn in
+// another face than one without (its time stamp included). The size stays the desktop's.
+QFont WindowFont(QFont font) {
+    for (const char* preferred : PreferredJapaneseFonts) {
+        const QString family = QString::fromLatin1(preferred);
+        if (QFontDatabase::hasFamily(family)) {
+            font.setFamily(family);
+            return font;
+        }
+    }
+    const QStringList japanese = QFontDatabase::families(QFontDatabase::Japanese);
+    if (!japanese.isEmpty()) {
+        font.setFamily(japanese.first());
+    }
+    return font;
+}
 
 } // namespace
 
@@ -34,6 +53,7 @@ MainWindow::MainWindow(TCPSockProc& proc, QWidget* parent) : QWidget(parent), m_
     InstallTextBoxFontSubstitutes();
     setWindowTitle(ToQString(FormLayout::Title));
     setFixedSize(Pixels(FormLayout::ClientWidth), Pixels(FormLayout::ClientHeight));
+    setFont(WindowFont(font()));
     BuildControls();
     SetTabOrder();
 
@@ -62,17 +82,18 @@ MainWindow::MainWindow(TCPSockProc& proc, QWidget* parent) : QWidget(parent), m_
     };
     for (const auto& [name, handler] : clicks) {
         connect(&ControlOf<QPushButton>(name), &QPushButton::clicked, this,
-                [this, handler = handler] { std::invoke(handler, *m_form); });
+                [this, handler = handler] { Guarded([&] { std::invoke(handler, *m_form); }); });
     }
     m_sendMsgKeys = std::make_unique<KeyPressFilter>(
         ControlOf<QLineEdit>("Txt_SendMsg"),
-        [this](std::int16_t& KeyAscii) { m_form->Txt_SendMsg_KeyPress(KeyAscii); });
+        [this](std::int16_t& KeyAscii) { m_form->Txt_SendMsg_KeyPress(KeyAscii); },
+        [this](const std::function<void()>& call) { Guarded(call); });
 }
 
 MainWindow::~MainWindow() {
     // A window destroyed without being closed still gives up its socket before the socket layer
     // is cleaned up.
-    Unload();
+    Guarded([this] { Unload(); });
 }
 
 bool MainWindow::Load() {
@@ -91,7 +112,7 @@ void MainWindow::InstallTextBoxFontSubstitutes() {
         return;
     }
     QStringList substitutes;
-    for (const char* preferred : PreferredTextBoxFonts) {
+    for (const char* preferred : PreferredJapaneseFonts) {
         substitutes << QString::fromLatin1(preferred);
     }
     for (const QString& japanese : QFontDatabase::families(QFontDatabase::Japanese)) {
@@ -103,7 +124,7 @@ void MainWindow::InstallTextBoxFontSubstitutes() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    Unload();
+    Guarded([this] { Unload(); });
     event->accept();
 }
 

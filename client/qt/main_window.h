@@ -10,6 +10,7 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -36,6 +37,8 @@ public:
     bool Load();
 
     Form_Main& Form() { return *m_form; }
+    // Runs a call from Qt into the window: a failure is logged there instead of crossing Qt.
+    void Guarded(const std::function<void()>& call) { m_form->Guard(call); }
     // A control by its name in the layout table; null for an unknown name.
     QWidget* Control(std::string_view name) const;
     LogView& Log() const { return *m_log; }

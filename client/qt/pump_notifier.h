@@ -1,17 +1,22 @@
 #pragma once
 
+#include "client/qt/entry_guard.h"
+
 #include <QObject>
 #include <QSocketNotifier>
 
 class PosixPlatform;
 
-// Runs the socket layer's pump from the Qt event loop whenever the pump has work.
+// Runs the socket layer's pump from the Qt event loop whenever the pump has work, inside the guard
+// when there is one.
 class PumpNotifier final : public QObject {
     Q_OBJECT
 public:
-    explicit PumpNotifier(PosixPlatform& platform, QObject* parent = nullptr);
+    explicit PumpNotifier(PosixPlatform& platform, EntryGuard guard = {},
+                          QObject* parent = nullptr);
 
 private:
     PosixPlatform& m_platform;
+    EntryGuard m_guard;
     QSocketNotifier m_notifier;
 };

@@ -22,6 +22,12 @@ void QtFormHost::End() {
     }
 }
 
+void QtFormHost::AtEndOfTurn(std::function<void()> work) {
+    // A posted call goes ahead of the window's paint requests, which Qt posts at low priority;
+    // it is dropped with the window.
+    QMetaObject::invokeMethod(&m_window, std::move(work), Qt::QueuedConnection);
+}
+
 TimeOfDay QtFormHost::Now() const {
     // localtime_r reads the time zone once; QTime::currentTime checks /etc/localtime on every
     // call, which costs a third of the receive path during a flood.

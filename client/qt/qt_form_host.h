@@ -13,6 +13,7 @@ public:
     // Leaves the event loop when it runs; before it runs, the caller returns from main itself.
     void End() override;
     TimeOfDay Now() const override;
+    void AtEndOfTurn(std::function<void()> work) override;
 
 private:
     QWidget& m_window;

@@ -5,17 +5,19 @@
 #include <QFontMetricsF>
 #include <QLabel>
 
+#include <cmath>
+
+QtLabel::QtLabel(QLabel& label) : m_label(label) {
+    Measure();
+}
+
 std::string QtLabel::Caption() const {
     return m_label.text().toStdString();
 }
 
 void QtLabel::SetCaption(const std::string& caption) {
     m_label.setText(QString::fromStdString(caption));
-    m_label.adjustSize();
-}
-
-double QtLabel::Width() const {
-    return QFontMetricsF(m_label.font()).horizontalAdvance(m_label.text());
+    Measure();
 }
 
 FontSpec QtLabel::Font() const {
@@ -24,5 +26,18 @@ FontSpec QtLabel::Font() const {
 
 void QtLabel::SetFont(const FontSpec& font) {
     m_label.setFont(FontConversion::ToQFont(font, m_label.font()));
-    m_label.adjustSize();
+    Measure();
+}
+
+void QtLabel::Measure() {
+    const QString text = m_label.text();
+    const QFontMetricsF metrics(m_label.font());
+    if (text.size() > CharacterAdvances::WholeLayoutLength) {
+        m_advances.SetFont(m_label.font());
+        m_Width = m_advances.Width(text);
+    } else {
+        m_Width = metrics.horizontalAdvance(text);
+    }
+    m_label.resize(static_cast<int>(std::ceil(m_Width)),
+                   static_cast<int>(std::ceil(metrics.height())));
 }

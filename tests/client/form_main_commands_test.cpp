@@ -10,6 +10,7 @@ class FormMainCommands : public ::testing::Test, public FormSession {};
 
 const std::string NotConnected = "エラー：接続されていません。";
 const std::string LineBreak = "エラー：改行を含む行は送信できません。";
+const std::string Unsendable = "エラー：Shift_JIS で送れない文字を含む行は送信できません。";
 
 // Shift_JIS of 日本語.
 const std::string NihongoSjis = Sjis({0x93, 0xFA, 0x96, 0x7B, 0x8C, 0xEA});
@@ -115,6 +116,7 @@ TEST_F(FormMainCommands, TheInputLineIsEmptiedOnlyWhenItsLineWentOut) {
         {"a line break in the channel", true, "#a\r\nQUIT", "hello", "hello", {LineBreak}},
         {"a NUL in the channel", true, std::string("#a\0b", 4), "hi", "hi", {LineBreak}},
         {"a line break in a raw line", true, "#Channel", "/A\nB", "/A\nB", {LineBreak}},
+        {"unsendable, not connected", false, "#Channel", "😀", "😀", {Unsendable}},
     };
     for (const auto& c : cases) {
         FormSession f;
@@ -153,6 +155,78 @@ TEST_F(FormMainCommands, OnlyTheEnterKeyActs) {
     EXPECT_EQ(Ctl.Txt_SendMsg.Text(), "typed");
     EXPECT_EQ(LogFrom(before), std::vector<std::string>{});
     EXPECT_EQ(Platform.SentText(s), "");
+}
+
+TEST_F(FormMainCommands, ALineWithACharacterShiftJisLacksIsNotSent) {
+    using C = FakeFormControls;
+    const struct {
+        FakeTextBox C::*Box;
+        std::string Text;
+        void (Form_Main::*Press)(); // nullptr: Enter in the input line
+        std::string Logged;
+    } cases[] = {
+        {&C::Txt_SendMsg, "a😀b", nullptr, Unsendable},
+        {&C::Txt_SendMsg, "/NOTICE x :café", nullptr, Unsendable},
+        {&C::Txt_NickName, "taro😀", &Form_Main::Cmd_SetNick_Click, Unsendable},
+        {&C::Txt_UserID, "ü", &Form_Main::Cmd_SetUser_Click, Unsendable},
+        {&C::Txt_RealName, "Zoë", &Form_Main::Cmd_SetUser_Click, Unsendable},
+        {&C::Txt_Ch, "#ch€", &Form_Main::Cmd_Join_Click, Unsendable},
+        {&C::Txt_SendMsg, "/A😀\nB", nullptr, LineBreak},
+        {&C::Txt_SendMsg, "①～髙", nullptr, "<Send> PRIVMSG #Channel :①～髙"},
+    };
+    for (const auto& c : cases) {
+        FormSession f;
+        const auto s = f.Connect();
+        const auto before = f.Log().size();
+        (f.Ctl.*c.Box).SetText(c.Text);
+        c.Press != nullptr ? (f.Form.get()->*c.Press)() : f.PressEnter(c.Text);
+        f.Platform.PumpAll();
+        const bool sent = c.Logged.starts_with("<Send>");
+        EXPECT_EQ(f.LogFrom(before), std::vector<std::string>{c.Logged}) << c.Text;
+        EXPECT_EQ(f.Platform.SentText(s).empty(), !sent) << c.Text;
+        EXPECT_EQ((f.Ctl.*c.Box).Text(), sent ? "" : c.Text) << c.Text << ": the box keeps it";
+    }
+}
+
+TEST_F(FormMainCommands, ASendQueueOverItsLimitTakesNoMoreLines) {
+    Connect();
+    const std::string line = "PRIVMSG #c :" + std::string(9 * 1024 * 1024, 'x');
+    EXPECT_TRUE(Form->SendLine(line));
+    EXPECT_TRUE(Form->SendLine(line)) << "16 MiB or less waiting: the line is queued";
+    const auto before = Log().size();
+    EXPECT_FALSE(Form->SendLine("PRIVMSG #c :more"));
+    EXPECT_EQ(LogFrom(before), std::vector<std::string>{"エラー：送信待ちのデータが多すぎます。"});
+    EXPECT_EQ(Form->Winsock()->BytesRemaining(), 2 * static_cast<std::int32_t>(line.size() + 2));
+    Platform.PumpAll();
+    EXPECT_TRUE(Form->SendLine("PRIVMSG #c :more")) << "the server read again";
+}
+
+TEST_F(FormMainCommands, AFailureInsideAHandlerIsLoggedAndTheWindowGoesOn) {
+    // A box that fails while a click, a key or a socket event from the pump reads it.
+    using Call = std::function<void(FormSession&)>;
+    const std::vector<std::pair<FakeTextBox FakeFormControls::*, Call>> cases = {
+        {&FakeFormControls::Txt_NickName, [](FormSession& f) { f.Form->Cmd_SetNick_Click(); }},
+        {&FakeFormControls::Txt_SendMsg, [](FormSession& f) { f.PressEnter("hi"); }},
+        {&FakeFormControls::Txt_Host, [](FormSession& f) { f.Platform.PumpAll(); }},
+    };
+    for (const auto& [box, call] : cases) {
+        FormSession f;
+        f.Form->Cmd_Connect_Click();
+        if (box != &FakeFormControls::Txt_Host) {
+            f.Platform.PumpAll();
+        }
+        const auto before = f.Log().size();
+        (f.Ctl.*box).Failure = "box broken";
+        f.Form->Guard([&] { call(f); });
+        EXPECT_EQ(f.LogFrom(before), std::vector<std::string>{"エラー：box broken"});
+        EXPECT_EQ(f.VisibleButtons(), "Connect Join SetUser SetNick");
+
+        (f.Ctl.*box).Failure.clear();
+        const auto s = f.Connect();
+        f.Form->Cmd_SetNick_Click();
+        f.Platform.PumpAll();
+        EXPECT_EQ(f.Platform.SentText(s), "NICK NickName\r\n") << "the window goes on";
+    }
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "encoding/ansi_code_page.h"
 #include "tests/client/form_session.h"
 #include "tests/client/printable.h"
 
@@ -164,7 +165,7 @@ TEST_F(FormMainReceive, EachConnectionStartsWithNothingHeldOver) {
 TEST_F(FormMainReceive, AnEndlessLineIsLoggedInPiecesOfTheCap) {
     const auto s = Connect();
     const auto before = Log().size();
-    const std::size_t cap = LineAssembler::MaxLineLength;
+    const std::size_t cap = LineAssembler::MaxPieceLength;
     for (int i = 0; i < 5; ++i) {
         Receive(s, std::string(cap / 2, 'x'));
     }
@@ -174,6 +175,86 @@ TEST_F(FormMainReceive, AnEndlessLineIsLoggedInPiecesOfTheCap) {
     EXPECT_EQ(log[0], "<Recv> " + std::string(cap, 'x'));
     EXPECT_EQ(log[1], "<Recv> " + std::string(cap, 'x'));
     EXPECT_EQ(log[2], "<Recv> " + std::string(cap / 2, 'x'));
+}
+
+TEST_F(FormMainReceive, ALongLineIsLoggedInPiecesThatReadAsItsText) {
+    const auto x = [](std::size_t size) { return std::string(size, 'x'); };
+    std::string kanji;
+    std::string kanjiLine = "\x1b$B";
+    for (int k = 0; k < 60000; ++k) {
+        kanji += "亜";
+        kanjiLine += "0!";
+    }
+    kanjiLine += "\x1b(B\n";
+    std::vector<std::string> kanjiArrivals; // of an odd size, so that some end inside a pair
+    for (std::size_t at = 0; at < kanjiLine.size(); at += 1001) {
+        kanjiArrivals.push_back(kanjiLine.substr(at, 1001));
+    }
+    struct Case {
+        const char* Name;
+        std::vector<std::string> Arrivals;
+        std::string Text;
+        std::size_t Entries;
+    };
+    const std::vector<Case> cases = {
+        {"8,704 bytes", {x(8704) + "\r\n"}, x(8704), 1},
+        {"8,705 bytes", {x(8705) + "\r\n"}, x(8705), 2},
+        {"70,000 bytes", {x(70000) + "\r\n"}, x(70000), 9},
+        {"split across arrivals", {x(5000), x(5000), "\r", "\n"}, x(10000), 2},
+        {"60,000 kanji", kanjiArrivals, kanji, 14},
+        {"a PING over the limit is not answered",
+         {"PING :" + x(9000) + "\n"},
+         "PING :" + x(9000),
+         2},
+    };
+    for (const auto& c : cases) {
+        FormSession f;
+        const auto s = f.Connect();
+        const auto before = f.Log().size();
+        for (const std::string& arrival : c.Arrivals) {
+            f.Receive(s, arrival);
+        }
+        const auto log = f.LogFrom(before);
+        EXPECT_EQ(log.size(), c.Entries) << c.Name;
+        std::string joined;
+        for (const std::string& entry : log) {
+            ASSERT_TRUE(entry.starts_with("<Recv> ")) << c.Name;
+            const std::string text = entry.substr(7);
+            EXPECT_LE(AnsiCodePage::ByteLength(text), LineAssembler::MaxPieceLength) << c.Name;
+            joined += text;
+        }
+        EXPECT_TRUE(joined == c.Text) << c.Name;
+        EXPECT_EQ(f.Platform.SentText(s), "") << c.Name;
+    }
+}
+
+TEST_F(FormMainReceive, APongCarriesThePingsOwnBytes) {
+    struct Case {
+        std::string Line;
+        std::string Token; // what follows the command, and so follows "PONG"
+    };
+    const std::vector<Case> cases = {
+        {"PING :\xFF\x80z", " :\xFF\x80z"},
+        {"PING :\x80", " :\x80"},
+        {"PING :\xFF", " :\xFF"},
+        {"PING :ab\x81", " :ab\x81"},
+        {"PING 12\x82 :x", " 12\x82 :x"},
+        {"PING :\x1b$B0!\x1b(B", " :\x1b$B0!\x1b(B"},
+        {":srv PING :\xFF\x1b$B", " :\xFF\x1b$B"},
+    };
+    for (const auto& c : cases) {
+        FormSession f;
+        const auto s = f.Connect();
+        const auto before = f.Log().size();
+        f.Receive(s, c.Line + "\r\n");
+        EXPECT_EQ(Printable(f.Platform.SentText(s)), Printable("PONG" + c.Token + "\r\n"))
+            << Printable(c.Line);
+        // The log shows the answer as the text of the line it answers.
+        const auto log = f.LogFrom(before);
+        ASSERT_EQ(log.size(), 2u) << Printable(c.Line);
+        const std::size_t command = log[0].find("PING") + 4;
+        EXPECT_EQ(log[1], "<Send> PONG" + log[0].substr(command)) << Printable(c.Line);
+    }
 }
 
 } // namespace

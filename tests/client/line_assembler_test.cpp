@@ -12,8 +12,8 @@ namespace {
 struct Collected {
     std::vector<std::string> Lines;
     LineAssembler::LineSink Sink() {
-        return [this](std::span<const std::uint8_t> line) {
-            Lines.emplace_back(line.begin(), line.end());
+        return [this](const LineAssembler::Piece& piece) {
+            Lines.emplace_back(piece.Bytes.begin(), piece.Bytes.end());
         };
     }
 };
@@ -116,8 +116,8 @@ TEST(LineAssembler, ALineIsHandedOutAtItsFirstLineEndByte) {
     }
 }
 
-TEST(LineAssembler, AnUnfinishedLineIsCappedAndHandedOutAsItIs) {
-    constexpr std::size_t Max = LineAssembler::MaxLineLength;
+TEST(LineAssembler, ALongLineIsHandedOutInPiecesNothingDropped) {
+    constexpr std::size_t Max = LineAssembler::MaxPieceLength;
     const auto text = [](std::size_t size) { return std::string(size, 'x'); };
     struct Case {
         const char* Name;
@@ -126,17 +126,18 @@ TEST(LineAssembler, AnUnfinishedLineIsCappedAndHandedOutAsItIs) {
         std::size_t Pending;
     };
     const std::vector<Case> cases = {
-        {"exactly the cap, then its end", {text(Max), "\r\n"}, {Max}, 0},
-        {"exactly the cap and its end in one arrival", {text(Max) + "\r\n"}, {Max}, 0},
-        {"one byte over the cap", {text(Max + 1), "\r\n"}, {Max, 1}, 0},
-        {"over the cap in several arrivals", {text(1000), text(Max), text(5)}, {Max}, 1005},
-        {"three caps in one arrival", {text(3 * Max + 7)}, {Max, Max, Max}, 7},
+        {"exactly the limit, then its end", {text(Max), "\r\n"}, {Max}, 0},
+        {"exactly the limit and its end in one arrival", {text(Max) + "\r\n"}, {Max}, 0},
+        {"one byte over the limit", {text(Max + 1), "\r\n"}, {Max, 1}, 0},
+        {"over the limit in several arrivals", {text(1000), text(Max), text(5)}, {Max}, 1005},
+        {"three pieces in one arrival", {text(3 * Max + 7)}, {Max, Max, Max}, 7},
+        {"a kanji pair across the limit stays whole", {"\x1b$B" + text(Max)}, {Max - 1}, 4},
     };
     for (const auto& c : cases) {
         std::vector<std::size_t> sizes;
         LineAssembler assembler;
-        const LineAssembler::LineSink sink = [&](std::span<const std::uint8_t> line) {
-            sizes.push_back(line.size());
+        const LineAssembler::LineSink sink = [&](const LineAssembler::Piece& piece) {
+            sizes.push_back(piece.Bytes.size());
         };
         for (const std::string& arrival : c.Arrivals) {
             assembler.Feed(Bytes(arrival), sink);

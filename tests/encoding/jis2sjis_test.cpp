@@ -59,10 +59,11 @@ TEST(JIS2SJIS, Converts) {
         {"katakana to kanji", "1B 28 49 31 1B 24 42 30 21", "B1 88 9F"},
         {"unknown escape is data", "1B 24 41 30 21", "1B 24 41 30 21"},
         {"unknown escape in two-byte mode", "1B 24 42 1B 24 41 30 21", "1B 82 BF 88 9F"},
-        // The byte right after a consumed escape sequence is data, even an ESC: in two-byte mode
-        // that ESC is copied on its own and the two bytes after it make a pair.
-        {"two-byte escape after a single-byte one", "1B 28 42 1B 24 42 30 21", "1B 24 42 30 21"},
-        {"single-byte escape after a two-byte one", "1B 24 42 1B 28 42 30 21", "1B 84 C0 88 9F"},
+        // An escape sequence counts wherever it starts, also right after another one.
+        {"two-byte escape after a single-byte one", "1B 28 42 1B 24 42 30 21", "88 9F"},
+        {"single-byte escape after a two-byte one", "1B 24 42 1B 28 42 68 69", "68 69"},
+        {"three in a row", "1B 24 42 1B 28 49 1B 24 42 30 21 1B 28 42", "88 9F"},
+        {"katakana escape after a roman one", "1B 28 4A 1B 28 49 31", "B1"},
         {"escapes apart are both taken", "1B 28 42 61 1B 24 42 30 21", "61 88 9F"},
     };
     for (const auto& c : cases) {

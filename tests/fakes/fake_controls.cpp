@@ -5,6 +5,14 @@
 #include <stdexcept>
 #include <string_view>
 #include <type_traits>
+#include <utility>
+
+std::string FakeTextBox::Text() const {
+    if (!Failure.empty()) {
+        throw std::runtime_error(Failure);
+    }
+    return m_Text;
+}
 
 int FakeListBox::ListCount() const {
     return static_cast<int>(m_items.size());
@@ -53,6 +61,21 @@ double FakeLabel::Width() const {
         }
     }
     return PixelsPerCharacter * static_cast<double>(characters);
+}
+
+void FakeFormHost::AtEndOfTurn(std::function<void()> work) {
+    if (TurnsEndOnDemand) {
+        EndOfTurnWork.push_back(std::move(work));
+    } else {
+        work();
+    }
+}
+
+void FakeFormHost::EndTurn() {
+    const std::vector<std::function<void()>> work = std::exchange(EndOfTurnWork, {});
+    for (const auto& w : work) {
+        w();
+    }
 }
 
 namespace {

@@ -8,6 +8,7 @@
 #include "client/text_box.h"
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,8 +17,11 @@
 class FakeTextBox : public TextBox {
 public:
     explicit FakeTextBox(std::string text = "") : m_Text(std::move(text)) {}
-    std::string Text() const override { return m_Text; }
+    std::string Text() const override;
     void SetText(const std::string& text) override { m_Text = text; }
+
+    // When not empty, reading the text throws std::runtime_error with it, as a failing control.
+    std::string Failure;
 
 private:
     std::string m_Text;
@@ -85,8 +89,13 @@ public:
     void MsgBox(const std::string& text) override { MessageBoxes.push_back(text); }
     void End() override { ++EndCalls; }
     TimeOfDay Now() const override { return Time; }
+    // At once, unless TurnsEndOnDemand: then when EndTurn is called.
+    void AtEndOfTurn(std::function<void()> work) override;
+    void EndTurn();
 
     TimeOfDay Time{12, 34, 56};
+    bool TurnsEndOnDemand = false;
+    std::vector<std::function<void()>> EndOfTurnWork;
     std::vector<std::string> MessageBoxes;
     int EndCalls = 0;
 };

@@ -2,6 +2,8 @@
 #include "tests/qt/window_fixture.h"
 
 #include <QFontMetricsF>
+#include <QImage>
+#include <QLabel>
 #include <QScrollBar>
 
 #include <cmath>
@@ -47,6 +49,87 @@ TEST_F(LogViewTest, ScrollRangeEndsAtTheExtentOfTheLongestEntry) {
             << c.name;
         // The entry is drawn across the whole range, not cut off at the list's edge.
         EXPECT_GE(view.visualRect(view.Model().index(0, 0)).width(), extent - 16) << c.name;
+    }
+}
+
+// Counts a widget's paintings and notes the list's extent at the first of them.
+class PaintWatch final : public QObject {
+public:
+    explicit PaintWatch(LogView& view) : m_view(view) { view.viewport()->installEventFilter(this); }
+    int Paints = 0;
+    int ExtentAtFirstPaint = -1;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && Paints++ == 0) {
+            ExtentAtFirstPaint = m_view.HorizontalExtent();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    LogView& m_view;
+};
+
+TEST_F(LogViewTest, ABurstInOneTurnIsMeasuredBeforeTheListPaints) {
+    window.show();
+    window.Form().AddLog("first");
+    Settle();
+    LogView& view = window.Log();
+    PaintWatch watch(view);
+    for (int i = 0; i < 300; ++i) {
+        window.Form().AddLog(i == 40 ? "日本語 " + std::string(120, 'w')
+                                     : "entry " + std::to_string(i));
+    }
+    Settle();
+    const QString caption = view.Model().Entry(41) + " ";
+    const int extent =
+        static_cast<int>(std::lround(QFontMetricsF(view.font()).horizontalAdvance(caption) + 16));
+    EXPECT_EQ(Get<QLabel>("Label1").text(), caption);
+    EXPECT_EQ(view.HorizontalExtent(), extent);
+    ASSERT_GT(watch.Paints, 0);
+    EXPECT_EQ(watch.ExtentAtFirstPaint, extent);
+}
+
+// Whether text is drawn in the row between the view's x positions from and to: a dark pixel (the
+// current row's frame and background are light).
+bool Inked(LogView& view, int row, int from, int to) {
+    const QImage image = view.viewport()->grab().toImage();
+    const QRect rect = view.visualRect(view.Model().index(row, 0));
+    for (int y = std::max(0, rect.top()); y <= std::min(rect.bottom(), image.height() - 1); ++y) {
+        for (int x = std::max(0, from); x < std::min(to, image.width()); ++x) {
+            if (image.pixelColor(x, y).lightness() < 100) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+TEST_F(LogViewTest, AnEntryTooLongToLayOutWholeIsMeasuredAndDrawnToItsEnd) {
+    window.show();
+    std::string text;
+    for (int i = 0; i < 250; ++i) {
+        text += "東京駅 see you ";
+    }
+    window.Form().AddLog(text);
+    Settle();
+    LogView& view = window.Log();
+    const QString entry = view.Model().Entry(0);
+    ASSERT_GT(entry.size(), 2000);
+    const double exact = QFontMetricsF(view.font()).horizontalAdvance(entry + " ") + 16;
+    EXPECT_NEAR(view.HorizontalExtent(), exact, exact * 0.005);
+
+    QScrollBar& bar = *view.horizontalScrollBar();
+    const int width = view.viewport()->width();
+    for (const int column : {0, bar.maximum() / 2, bar.maximum()}) {
+        bar.setValue(column);
+        Settle();
+        // Drawn across the view, and at the far end up to the margin after the entry's last
+        // characters.
+        const int end = column == bar.maximum() ? width - 24 : width;
+        EXPECT_TRUE(Inked(view, 0, 0, width / 3)) << "scrolled to " << column;
+        EXPECT_TRUE(Inked(view, 0, end - width / 3, end)) << "scrolled to " << column;
     }
 }
 
