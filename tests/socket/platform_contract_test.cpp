@@ -10,6 +10,7 @@
 #include <array>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -386,6 +387,22 @@ TYPED_TEST(PlatformContract, ResetGivesCloseWithConnectionResetAndSendFailsQuiet
     EXPECT_EQ(p.WSAGetLastError(), WSAECONNRESET);
     this->Settle();
     EXPECT_EQ(this->Count(s, FD_CLOSE), 1);
+}
+
+// Windows queues a notification as soon as it happens and keeps it when the socket is closed; the
+// system may give the closed socket's handle to the next socket at once.
+TYPED_TEST(PlatformContract, NotificationsQueuedForAClosedSocketReachNobody) {
+    auto& p = this->p;
+    const auto [s, peer] = this->Connected(ReadWriteClose);
+    this->Send(peer, "late");
+    std::this_thread::sleep_for(Quiet); // the notification is queued, not delivered
+    EXPECT_EQ(p.closesocket(s), 0);
+    const SOCKET next = this->Select(this->NewSocket(), ReadWriteClose);
+    this->Settle();
+    EXPECT_EQ(this->Count(s, FD_READ), 0);
+    for (const Note& note : this->notes) {
+        EXPECT_NE(note.s, next) << "event " << note.event;
+    }
 }
 
 TYPED_TEST(PlatformContract, HandlerMayReadAndCloseFromInsideTheProcedure) {
