@@ -6,7 +6,6 @@ PACKAGES := g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchm
             libc-bin
 WINDOWS_PACKAGES := cmake ninja-build mingw-w64 g++-mingw-w64-x86-64-posix googletest wine wine64 \
                     xvfb xauth
-WINEPREFIX_DIR := $(CURDIR)/build/windows/wineprefix
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 FUZZ_SECONDS ?= 60
 
@@ -62,16 +61,9 @@ windows: deps-windows
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows
 
-# A persistent wineserver, with Wine's own background programs started here (wineboot, which also
-# sets up a fresh prefix), keeps each test's start short and leaves no process holding a test's
-# output open (one already running for the prefix serves as well); it is stopped again whatever the
-# tests' outcome. The display is a virtual one.
+# The Windows tests under Wine, on a virtual display (tools/run_windows_tests.sh says how).
 test-windows: windows
-	@set -e; export WINEPREFIX=$(WINEPREFIX_DIR) WINEDEBUG=-all; \
-	mkdir -p $(WINEPREFIX_DIR); wineserver -p 2>/dev/null || true; \
-	timeout 300 tools/wine_run.sh wineboot >/dev/null 2>&1 </dev/null; \
-	status=0; timeout 1800 xvfb-run -a ctest --preset windows || status=$$?; \
-	wineserver -k || true; exit $$status
+	timeout 1800 xvfb-run -a tools/run_windows_tests.sh
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
