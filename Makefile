@@ -6,6 +6,10 @@ PACKAGES := g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchm
             libc-bin
 WINDOWS_PACKAGES := cmake ninja-build mingw-w64 g++-mingw-w64-x86-64-posix googletest wine wine64 \
                     xvfb xauth
+WINEPREFIX_DIR := $(CURDIR)/build/windows/wineprefix
+# The first display number a virtual display tries: programs started at the same moment by
+# xvfb-run -a from one number can take the same display, and one loses it when the other ends.
+XVFB_FIRST = $$((100 + $$$$ % 800))
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 FUZZ_SECONDS ?= 60
 
@@ -63,7 +67,7 @@ windows: deps-windows
 
 # The Windows tests under Wine, on a virtual display (tools/run_windows_tests.sh says how).
 test-windows: windows
-	timeout 1800 xvfb-run -a tools/run_windows_tests.sh
+	WINEPREFIX=$(WINEPREFIX_DIR) timeout 1800 xvfb-run -a -n $(XVFB_FIRST) tools/run_windows_tests.sh
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
