@@ -1,18 +1,25 @@
-# Hoshiwa: `make run` starts the program, `make test` tests it.
+# Hoshiwa: `make run` starts the program, `make test` tests it; `make windows` builds
+# build/windows/hoshiwa.exe and `make test-windows` runs the Windows tests under Wine.
 
 PACKAGES := g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
             clang libclang-rt-14-dev qt6-base-dev qt6-qpa-plugins ngircd fonts-ipafont-gothic \
             libc-bin
+WINDOWS_PACKAGES := cmake ninja-build mingw-w64 g++-mingw-w64-x86-64-posix googletest wine wine64 \
+                    xvfb xauth
+WINEPREFIX_DIR := $(CURDIR)/build/windows/wineprefix
+# The first display number a virtual display tries: programs started at the same moment by
+# xvfb-run -a from one number can take the same display, and one loses it when the other ends.
+XVFB_FIRST = $$((100 + $$$$ % 800))
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build test sanitize bench fuzz run format clean
+.PHONY: all deps deps-windows build test sanitize bench fuzz windows test-windows run format clean
 
 all: build
 
-# Installs exactly the missing packages; nothing when all are there.
-deps:
-	@missing=""; for p in $(PACKAGES); do \
+# Installs exactly the missing packages of a list; nothing when all are there.
+define install_missing
+	@missing=""; for p in $(1); do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -20,6 +27,13 @@ deps:
 	  $(SUDO) apt-get update && \
 	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends $$missing; \
 	fi
+endef
+
+deps:
+	$(call install_missing,$(PACKAGES))
+
+deps-windows:
+	$(call install_missing,$(WINDOWS_PACKAGES))
 
 build: deps
 	cmake --preset default >/dev/null
@@ -46,6 +60,14 @@ fuzz: deps
 	  "$$f" -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 -artifact_prefix=build/fuzz/ \
 	    build/fuzz/corpus/$$(basename $$f); \
 	done
+
+windows: deps-windows
+	cmake --preset windows >/dev/null
+	cmake --build --preset windows
+
+# The Windows tests under Wine, on a virtual display (tools/run_windows_tests.sh says how).
+test-windows: windows
+	WINEPREFIX=$(WINEPREFIX_DIR) timeout 1800 xvfb-run -a -n $(XVFB_FIRST) tools/run_windows_tests.sh
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

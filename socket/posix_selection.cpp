@@ -271,6 +271,11 @@ int PosixSelection::WSAAsyncSelect(SOCKET s, HWND hWnd, UINT wMsg, std::int32_t 
     st->wMsg = wMsg;
     st->mask = lEvent;
     st->enabled = AllEvents;
+    // Every event is re-enabled, FD_CLOSE too: as on Windows, a close that still holds is posted
+    // again.
+    if (st->phase == Phase::CloseReported) {
+        st->phase = Phase::PeerClosed;
+    }
     Evaluate(s, *st);
     return 0;
 }
@@ -409,8 +414,13 @@ int PosixSelection::connect(SOCKET s, const SockAddrIn& name, int namelen) {
 }
 
 int PosixSelection::getsockname(SOCKET s, SockAddrIn& name, int& namelen) {
-    if (Usable(s) == nullptr) {
+    const SocketState* st = Usable(s);
+    if (st == nullptr) {
         return SOCKET_ERROR;
+    }
+    // As on Windows, a socket neither bound nor connecting has no name (Linux gives 0.0.0.0:0).
+    if (st->phase == Phase::Created) {
+        return Fail(WSAEINVAL);
     }
     if (CheckAddressLength(namelen) != 0) {
         return SOCKET_ERROR;

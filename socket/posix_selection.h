@@ -52,7 +52,7 @@ private:
         Connecting,    // a non-blocking connect is under way
         Connected,     // established
         PeerClosed,    // the peer closed or reset; bytes may still wait
-        CloseReported, // FD_CLOSE was posted; it is never posted again
+        CloseReported, // FD_CLOSE was posted; only WSAAsyncSelect posts it again
     };
 
     // What is known about a socket's buffers. Unknown is settled by asking the kernel, and only
