@@ -1,18 +1,23 @@
-# Hoshiwa: `make run` starts the program, `make test` tests it.
+# Hoshiwa: `make run` starts the program, `make test` tests it; `make windows` builds
+# build/windows/hoshiwa.exe and `make test-windows` runs the Windows tests under Wine.
 
 PACKAGES := g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
             clang libclang-rt-14-dev qt6-base-dev qt6-qpa-plugins ngircd fonts-ipafont-gothic \
             libc-bin
+WINDOWS_PACKAGES := cmake ninja-build mingw-w64 g++-mingw-w64-x86-64-posix googletest wine wine64 \
+                    xvfb xauth
+WINEPREFIX_DIR := $(CURDIR)/build/windows/wineprefix
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build test sanitize bench fuzz run format clean
+.PHONY: all deps deps-windows build test sanitize bench fuzz windows test-windows bench-windows run \
+        run-windows format clean
 
 all: build
 
-# Installs exactly the missing packages; nothing when all are there.
-deps:
-	@missing=""; for p in $(PACKAGES); do \
+# Installs exactly the missing packages of a list; nothing when all are there.
+define install_missing
+	@missing=""; for p in $(1); do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -20,6 +25,13 @@ deps:
 	  $(SUDO) apt-get update && \
 	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends $$missing; \
 	fi
+endef
+
+deps:
+	$(call install_missing,$(PACKAGES))
+
+deps-windows:
+	$(call install_missing,$(WINDOWS_PACKAGES))
 
 build: deps
 	cmake --preset default >/dev/null
@@ -46,6 +58,29 @@ fuzz: deps
 	  "$$f" -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 -artifact_prefix=build/fuzz/ \
 	    build/fuzz/corpus/$$(basename $$f); \
 	done
+
+windows: deps-windows
+	cmake --preset windows >/dev/null
+	cmake --build --preset windows
+
+# A persistent wineserver, with Wine's own background programs started here (wineboot, which also
+# sets up a fresh prefix), keeps each test's start short and leaves no process holding a test's
+# output open; it is stopped again whatever the tests' outcome. The display is a virtual one.
+test-windows: windows
+	@set -e; export WINEPREFIX=$(WINEPREFIX_DIR) WINEDEBUG=-all; \
+	mkdir -p $(WINEPREFIX_DIR); wineserver -p; \
+	timeout 300 tools/wine_run.sh wineboot >/dev/null 2>&1 </dev/null; \
+	status=0; timeout 1800 xvfb-run -a ctest --preset windows || status=$$?; \
+	wineserver -k || true; exit $$status
+
+# Starts hoshiwa.exe under Wine, with a private ngircd as for make run.
+run-windows: windows
+	bash tools/run_hoshiwa.sh build/windows
+
+# The Windows log flood benchmark, under Wine on a virtual display.
+bench-windows: windows
+	@set -e; export WINEPREFIX=$(WINEPREFIX_DIR) WINEDEBUG=-all; mkdir -p $(WINEPREFIX_DIR); \
+	timeout 1800 xvfb-run -a tools/wine_run.sh build/windows/bench/win32_log_flood.exe
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

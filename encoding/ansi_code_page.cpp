@@ -8,7 +8,12 @@
 
 #include <iconv.h>
 
+#include "encoding/text_scan.h"
+
 namespace {
+
+using text_scan::AsciiPrefixLength;
+using text_scan::ReadUtf8;
 
 // glibc's "CP932" is the Windows table (0x5C is a backslash, NEC row 13 present); its
 // "SHIFT_JIS" is not.
@@ -46,90 +51,6 @@ struct ThreadDescriptors {
 ThreadDescriptors& Descriptors() {
     thread_local ThreadDescriptors descriptors;
     return descriptors;
-}
-
-std::size_t AsciiPrefixLength(const std::uint8_t* data, std::size_t size) {
-    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
-    std::size_t i = 0;
-    for (; i + sizeof(std::uint64_t) <= size; i += sizeof(std::uint64_t)) {
-        std::uint64_t word;
-        std::memcpy(&word, data + i, sizeof word);
-        if ((word & kHighBits) != 0) {
-            break;
-        }
-    }
-    while (i < size && data[i] < 0x80) {
-        ++i;
-    }
-    return i;
-}
-
-std::size_t AsciiPrefixLength(std::string_view text) {
-    return AsciiPrefixLength(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
-}
-
-struct Utf8Sequence {
-    char32_t codePoint;
-    std::size_t length;
-    bool valid;
-};
-
-// Reads one UTF-8 sequence (size >= 1). An invalid one covers its longest well-formed start
-// (at least one byte), so that each broken character becomes exactly one "?".
-Utf8Sequence ReadUtf8(const std::uint8_t* p, std::size_t size) {
-    const std::uint8_t lead = p[0];
-    if (lead < 0x80) {
-        return {lead, 1, true};
-    }
-    std::size_t length;
-    char32_t codePoint;
-    std::uint8_t secondLow = 0x80;
-    std::uint8_t secondHigh = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        codePoint = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        codePoint = lead & 0x0F;
-        if (lead == 0xE0) {
-            secondLow = 0xA0; // no overlong forms
-        } else if (lead == 0xED) {
-            secondHigh = 0x9F; // no surrogates
-        }
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        codePoint = lead & 0x07;
-        if (lead == 0xF0) {
-            secondLow = 0x90;
-        } else if (lead == 0xF4) {
-            secondHigh = 0x8F; // nothing above U+10FFFF
-        }
-    } else {
-        return {0, 1, false};
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-        const std::uint8_t low = k == 1 ? secondLow : 0x80;
-        const std::uint8_t high = k == 1 ? secondHigh : 0xBF;
-        if (k >= size || p[k] < low || p[k] > high) {
-            return {0, k, false};
-        }
-        codePoint = (codePoint << 6) | (p[k] & 0x3F);
-    }
-    return {codePoint, length, true};
-}
-
-bool IsLeadByte(std::uint8_t byte) {
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
-bool IsTrailByte(std::uint8_t byte) {
-    return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0x80 && byte <= 0xFC);
-}
-
-// A lead byte with a byte of the trail range after it is one unknown character; anything else
-// bad is a single byte, so that the ASCII behind a cut character (a line end) survives.
-std::size_t BadCodePageSequenceLength(const std::uint8_t* p, std::size_t size) {
-    return size >= 2 && IsLeadByte(p[0]) && IsTrailByte(p[1]) ? 2 : 1;
 }
 
 // Runs iconv over the whole input, appending to `out` after its first `written` bytes. Where
@@ -172,29 +93,11 @@ void Convert(iconv_t descriptor, const std::uint8_t* in, std::size_t size, Outpu
 // glibc drops some characters without refusing them (the tag characters U+E0000-U+E007F), so
 // only iconv itself can say.
 std::size_t EncodedLength(iconv_t descriptor, char32_t codePoint) {
-    char utf8[4];
-    std::size_t length;
-    if (codePoint < 0x80) {
-        utf8[0] = static_cast<char>(codePoint);
-        length = 1;
-    } else if (codePoint < 0x800) {
-        utf8[0] = static_cast<char>(0xC0 | (codePoint >> 6));
-        utf8[1] = static_cast<char>(0x80 | (codePoint & 0x3F));
-        length = 2;
-    } else if (codePoint < 0x10000) {
-        utf8[0] = static_cast<char>(0xE0 | (codePoint >> 12));
-        utf8[1] = static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-        utf8[2] = static_cast<char>(0x80 | (codePoint & 0x3F));
-        length = 3;
-    } else {
-        utf8[0] = static_cast<char>(0xF0 | (codePoint >> 18));
-        utf8[1] = static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
-        utf8[2] = static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-        utf8[3] = static_cast<char>(0x80 | (codePoint & 0x3F));
-        length = 4;
-    }
+    std::string utf8;
+    text_scan::AppendUtf8(utf8, codePoint);
+    char* input = utf8.data();
+    std::size_t length = utf8.size();
     char bytes[8];
-    char* input = utf8;
     char* output = bytes;
     std::size_t outputLeft = sizeof bytes;
     iconv(descriptor, nullptr, nullptr, nullptr, nullptr);
@@ -252,12 +155,13 @@ std::string AnsiCodePage::ToText(const std::uint8_t* data, std::size_t size) {
     std::string text(ascii + (size - ascii) * 3, '\0');
     std::memcpy(text.data(), data, ascii);
     Convert(Descriptors().toUtf8.Handle(), data + ascii, size - ascii, text, ascii,
-            kReplacementCharacter, BadCodePageSequenceLength);
+            kReplacementCharacter, text_scan::BadCodePageSequenceLength);
     return text;
 }
 
 std::size_t AnsiCodePage::ByteLength(std::string_view text) {
-    const std::size_t ascii = AsciiPrefixLength(text);
+    const std::size_t ascii =
+        AsciiPrefixLength(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
     if (ascii == text.size()) {
         return ascii;
     }
@@ -270,7 +174,7 @@ std::size_t AnsiCodePage::ByteLength(std::string_view text) {
             ++i;
             continue;
         }
-        const Utf8Sequence sequence = ReadUtf8(data + i, text.size() - i);
+        const text_scan::Utf8Sequence sequence = ReadUtf8(data + i, text.size() - i);
         if (!sequence.valid) {
             total += kMissingCharacter.size();
         } else if (sequence.codePoint < lengths.size()) {

@@ -208,6 +208,13 @@ void Win32MainWindow::Click(int id) {
     }
 }
 
+void Win32MainWindow::KeyPress(WPARAM character) {
+    Guarded([this, character] {
+        std::int16_t KeyAscii = KeyCode::Of(static_cast<wchar_t>(character));
+        m_form->Txt_SendMsg_KeyPress(KeyAscii);
+    });
+}
+
 void Win32MainWindow::Guarded(const std::function<void()>& action) {
     // An exception must not unwind through the system's code that called the procedure.
     try {
@@ -286,17 +293,13 @@ LRESULT Win32MainWindow::OnSendMsgMessage(HWND edit, UINT message, WPARAM wParam
         }
         return code;
     }
-    case WM_CHAR: {
-        Guarded([this, wParam] {
-            std::int16_t KeyAscii = KeyCode::Of(static_cast<wchar_t>(wParam));
-            m_form->Txt_SendMsg_KeyPress(KeyAscii);
-        });
+    case WM_CHAR:
+        KeyPress(wParam);
         // A one-line box has no use for Enter but a beep.
         if (wParam == VK_RETURN) {
             return 0;
         }
         break;
-    }
     default:
         break;
     }

@@ -51,6 +51,7 @@ private:
     void BuildControls();
     void Unload();
     void Click(int id);
+    void KeyPress(WPARAM character);
     void Guarded(const std::function<void()>& action);
 
     HWND m_window = nullptr;

@@ -1,0 +1,140 @@
+#include "encoding/ansi_code_page.h"
+
+#include <string>
+
+#include <windows.h>
+
+#include "encoding/text_scan.h"
+
+namespace {
+
+// Named, never CP_ACP: on a Windows whose locale is not Japanese the ANSI code page is another.
+constexpr UINT kCodePage = 932;
+constexpr wchar_t kMissingCharacter = L'?';
+constexpr char32_t kReplacementCharacter = 0xFFFD;
+
+// UTF-8 to UTF-16, with one "?" for each invalid sequence and for each character beyond the
+// Basic Multilingual Plane (CP932 has none; its surrogate pair would give two).
+std::wstring ToWide(const std::uint8_t* data, std::size_t size) {
+    std::wstring wide;
+    wide.reserve(size);
+    for (std::size_t i = 0; i < size;) {
+        const text_scan::Utf8Sequence sequence = text_scan::ReadUtf8(data + i, size - i);
+        const bool fits = sequence.valid && sequence.codePoint < 0x10000;
+        wide += fits ? static_cast<wchar_t>(sequence.codePoint) : kMissingCharacter;
+        i += sequence.length;
+    }
+    return wide;
+}
+
+// The code page bytes of UTF-16 text, "?" for what the code page lacks. Without
+// WC_NO_BEST_FIT_CHARS Windows would write a look-alike ("a" for "ä") that reads back as
+// another text.
+int Encode(const std::wstring& wide, char* out, int capacity) {
+    if (wide.empty()) {
+        return 0;
+    }
+    static constexpr char kDefault[] = "?";
+    return WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, wide.data(),
+                               static_cast<int>(wide.size()), out, capacity, kDefault, nullptr);
+}
+
+// Converts well-formed characters; false when the code page has no character for one of them.
+bool Decode(const std::uint8_t* data, std::size_t size, std::wstring& wide) {
+    const auto* in = reinterpret_cast<const char*>(data);
+    const int count = static_cast<int>(size);
+    const int length = MultiByteToWideChar(kCodePage, MB_ERR_INVALID_CHARS, in, count, nullptr, 0);
+    if (length <= 0) {
+        return false;
+    }
+    wide.resize(static_cast<std::size_t>(length));
+    return MultiByteToWideChar(kCodePage, MB_ERR_INVALID_CHARS, in, count, wide.data(), length) ==
+           length;
+}
+
+std::size_t CharacterLength(const std::uint8_t* p, std::size_t size) {
+    if (p[0] < 0x80 || text_scan::IsSingleByteKana(p[0])) {
+        return 1;
+    }
+    if (size >= 2 && text_scan::IsLeadByte(p[0]) && text_scan::IsTrailByte(p[1])) {
+        return 2;
+    }
+    return 0;
+}
+
+void AppendWide(std::string& text, const std::wstring& wide) {
+    for (const wchar_t unit : wide) {
+        text_scan::AppendUtf8(text, static_cast<char32_t>(unit));
+    }
+}
+
+// Appends the text of a run of well-formed characters. Should the code page lack one of them,
+// the run is taken one character at a time so that only that one becomes U+FFFD.
+void AppendRun(std::string& text, const std::uint8_t* data, std::size_t size) {
+    std::wstring wide;
+    if (size == 0) {
+        return;
+    }
+    if (Decode(data, size, wide)) {
+        AppendWide(text, wide);
+        return;
+    }
+    for (std::size_t i = 0; i < size;) {
+        const std::size_t length = CharacterLength(data + i, size - i);
+        if (Decode(data + i, length, wide)) {
+            AppendWide(text, wide);
+        } else {
+            text_scan::AppendUtf8(text, kReplacementCharacter);
+        }
+        i += length;
+    }
+}
+
+} // namespace
+
+std::vector<std::uint8_t> AnsiCodePage::ToBytes(std::string_view text) {
+    const auto* data = reinterpret_cast<const std::uint8_t*>(text.data());
+    const std::size_t ascii = text_scan::AsciiPrefixLength(data, text.size());
+    std::vector<std::uint8_t> bytes(data, data + ascii);
+    if (ascii == text.size()) {
+        return bytes;
+    }
+    const std::wstring wide = ToWide(data + ascii, text.size() - ascii);
+    const int length = Encode(wide, nullptr, 0);
+    bytes.resize(ascii + static_cast<std::size_t>(length));
+    Encode(wide, reinterpret_cast<char*>(bytes.data() + ascii), length);
+    return bytes;
+}
+
+std::string AnsiCodePage::ToText(const std::uint8_t* data, std::size_t size) {
+    const std::size_t ascii = text_scan::AsciiPrefixLength(data, size);
+    std::string text(reinterpret_cast<const char*>(data), ascii);
+    if (ascii == size) {
+        return text;
+    }
+    text.reserve(ascii + (size - ascii) * 3);
+    std::size_t runStart = ascii;
+    for (std::size_t i = ascii; i < size;) {
+        const std::size_t length = CharacterLength(data + i, size - i);
+        if (length != 0) {
+            i += length;
+            continue;
+        }
+        AppendRun(text, data + runStart, i - runStart);
+        text_scan::AppendUtf8(text, kReplacementCharacter);
+        i += text_scan::BadCodePageSequenceLength(data + i, size - i);
+        runStart = i;
+    }
+    AppendRun(text, data + runStart, size - runStart);
+    return text;
+}
+
+std::size_t AnsiCodePage::ByteLength(std::string_view text) {
+    const auto* data = reinterpret_cast<const std::uint8_t*>(text.data());
+    const std::size_t ascii = text_scan::AsciiPrefixLength(data, text.size());
+    if (ascii == text.size()) {
+        return ascii;
+    }
+    return ascii +
+           static_cast<std::size_t>(Encode(ToWide(data + ascii, text.size() - ascii), nullptr, 0));
+}
