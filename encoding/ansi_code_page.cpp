@@ -89,9 +89,7 @@ void Convert(iconv_t descriptor, const std::uint8_t* in, std::size_t size, Outpu
     out.resize(written);
 }
 
-// What ToBytes gives for one character, in bytes: its code, or the "?" where iconv refuses it.
-// glibc drops some characters without refusing them (the tag characters U+E0000-U+E007F), so
-// only iconv itself can say.
+// What iconv gives for one character, in bytes: its code, or the "?" where iconv refuses it.
 std::size_t EncodedLength(iconv_t descriptor, char32_t codePoint) {
     std::string utf8;
     text_scan::AppendUtf8(utf8, codePoint);
@@ -107,15 +105,17 @@ std::size_t EncodedLength(iconv_t descriptor, char32_t codePoint) {
     return sizeof bytes - outputLeft;
 }
 
-// EncodedLength of every character of the Basic Multilingual Plane, where all of CP932 lies;
-// asked of iconv once, so that ByteLength agrees with ToBytes without converting.
+// What ToBytes gives for every character of the Basic Multilingual Plane, where all of CP932
+// lies; asked of iconv once, so that ByteLength agrees with ToBytes without converting.
 using LengthTable = std::array<std::uint8_t, 0x10000>;
 
 LengthTable BuildLengthTable() {
     LengthTable table{};
     const IconvDescriptor descriptor(kCodePage, kUtf8);
     for (char32_t codePoint = 0; codePoint < table.size(); ++codePoint) {
-        if (codePoint < 0xD800 || codePoint > 0xDFFF) {
+        if (text_scan::LacksCode(codePoint)) {
+            table[codePoint] = static_cast<std::uint8_t>(kMissingCharacter.size());
+        } else if (codePoint < 0xD800 || codePoint > 0xDFFF) {
             table[codePoint] =
                 static_cast<std::uint8_t>(EncodedLength(descriptor.Handle(), codePoint));
         }
@@ -138,11 +138,33 @@ std::vector<std::uint8_t> AnsiCodePage::ToBytes(std::string_view text) {
     }
     // No character takes more bytes in the code page than in UTF-8, and a "?" stands for at least
     // one byte, so the first allocation is the last.
-    std::vector<std::uint8_t> bytes(text.size());
-    std::memcpy(bytes.data(), data, ascii);
-    Convert(Descriptors().toCodePage.Handle(), data + ascii, text.size() - ascii, bytes, ascii,
-            kMissingCharacter,
-            [](const std::uint8_t* p, std::size_t left) { return ReadUtf8(p, left).length; });
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(text.size());
+    bytes.assign(data, data + ascii);
+    const auto convert = [&](std::size_t from, std::size_t to) {
+        const std::size_t written = bytes.size();
+        bytes.resize(written + (to - from));
+        Convert(Descriptors().toCodePage.Handle(), data + from, to - from, bytes, written,
+                kMissingCharacter,
+                [](const std::uint8_t* p, std::size_t left) { return ReadUtf8(p, left).length; });
+    };
+    // iconv would write a code (or nothing) for the characters that lack one, so they are taken
+    // out of its input.
+    std::size_t segment = ascii;
+    for (std::size_t i = ascii; i < text.size();) {
+        if (data[i] < 0x80) {
+            ++i;
+            continue;
+        }
+        const text_scan::Utf8Sequence sequence = ReadUtf8(data + i, text.size() - i);
+        if (sequence.valid && text_scan::LacksCode(sequence.codePoint)) {
+            convert(segment, i);
+            bytes.insert(bytes.end(), kMissingCharacter.begin(), kMissingCharacter.end());
+            segment = i + sequence.length;
+        }
+        i += sequence.length;
+    }
+    convert(segment, text.size());
     return bytes;
 }
 
@@ -175,12 +197,10 @@ std::size_t AnsiCodePage::ByteLength(std::string_view text) {
             continue;
         }
         const text_scan::Utf8Sequence sequence = ReadUtf8(data + i, text.size() - i);
-        if (!sequence.valid) {
+        if (!sequence.valid || sequence.codePoint >= lengths.size()) {
             total += kMissingCharacter.size();
-        } else if (sequence.codePoint < lengths.size()) {
-            total += lengths[sequence.codePoint];
         } else {
-            total += EncodedLength(Descriptors().toCodePage.Handle(), sequence.codePoint);
+            total += lengths[sequence.codePoint];
         }
         i += sequence.length;
     }

@@ -13,14 +13,14 @@ constexpr UINT kCodePage = 932;
 constexpr wchar_t kMissingCharacter = L'?';
 constexpr char32_t kReplacementCharacter = 0xFFFD;
 
-// UTF-8 to UTF-16, with one "?" for each invalid sequence and for each character beyond the
-// Basic Multilingual Plane (CP932 has none; its surrogate pair would give two).
+// UTF-8 to UTF-16, with one "?" for each invalid sequence and for each character that lacks a
+// code (a character beyond the Basic Multilingual Plane would otherwise give two).
 std::wstring ToWide(const std::uint8_t* data, std::size_t size) {
     std::wstring wide;
     wide.reserve(size);
     for (std::size_t i = 0; i < size;) {
         const text_scan::Utf8Sequence sequence = text_scan::ReadUtf8(data + i, size - i);
-        const bool fits = sequence.valid && sequence.codePoint < 0x10000;
+        const bool fits = sequence.valid && !text_scan::LacksCode(sequence.codePoint);
         wide += fits ? static_cast<wchar_t>(sequence.codePoint) : kMissingCharacter;
         i += sequence.length;
     }

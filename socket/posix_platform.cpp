@@ -1,5 +1,6 @@
 #include "socket/posix_platform.h"
 
+#include "socket/dotted_address.h"
 #include "socket/posix_error.h"
 
 #include <algorithm>
@@ -24,8 +25,6 @@ using namespace winsock;
 
 namespace {
 
-constexpr int WSAVERNOTSUPPORTED = 10092;
-constexpr int WSAESOCKTNOSUPPORT = 10044;
 constexpr int IPPROTO_TCP_NUMBER = 6;
 constexpr HINSTANCE MODULE_INSTANCE = 0x400000;
 constexpr std::int32_t ALL_EVENTS = FD_READ | FD_WRITE | FD_ACCEPT | FD_CONNECT | FD_CLOSE;
@@ -133,42 +132,6 @@ bool IsInvalidDomain(const std::string& name) {
     }
     constexpr std::string_view suffix = ".invalid";
     return lower == "invalid" || (lower.size() > suffix.size() && lower.ends_with(suffix));
-}
-
-// One part of a dotted address: decimal, octal after a leading 0, hexadecimal after 0x.
-bool ParseAddressPart(std::string_view text, std::uint64_t& value) {
-    unsigned base = 10;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        base = 16;
-        text.remove_prefix(2);
-    } else if (text.size() > 1 && text[0] == '0') {
-        base = 8;
-        text.remove_prefix(1);
-    }
-    if (text.empty()) {
-        return false;
-    }
-    value = 0;
-    for (char c : text) {
-        unsigned digit = 0;
-        if (c >= '0' && c <= '9') {
-            digit = static_cast<unsigned>(c - '0');
-        } else if (c >= 'a' && c <= 'f') {
-            digit = static_cast<unsigned>(c - 'a' + 10);
-        } else if (c >= 'A' && c <= 'F') {
-            digit = static_cast<unsigned>(c - 'A' + 10);
-        } else {
-            return false;
-        }
-        if (digit >= base) {
-            return false;
-        }
-        value = value * base + digit;
-        if (value > 0xFFFFFFFFu) {
-            return false;
-        }
-    }
-    return true;
 }
 
 } // namespace
@@ -823,33 +786,7 @@ std::optional<HostEnt> PosixPlatform::gethostbyaddr(std::uint32_t addr, int len,
 }
 
 std::uint32_t PosixPlatform::inet_addr(const std::string& cp) {
-    // a.b.c.d, a.b.c (c 16 bits), a.b (b 24 bits) or a (32 bits), as the classic call reads them.
-    std::array<std::uint64_t, 4> parts{};
-    std::size_t count = 0;
-    std::string_view rest(cp);
-    while (true) {
-        const std::size_t dot = rest.find('.');
-        if (count == parts.size() || !ParseAddressPart(rest.substr(0, dot), parts[count])) {
-            return WS_INADDR_NONE;
-        }
-        ++count;
-        if (dot == std::string_view::npos) {
-            break;
-        }
-        rest.remove_prefix(dot + 1);
-    }
-    std::uint64_t value = parts[count - 1];
-    const std::uint64_t lastLimit = 0xFFFFFFFFull >> (8 * (count - 1));
-    if (value > lastLimit) {
-        return WS_INADDR_NONE;
-    }
-    for (std::size_t i = 0; i + 1 < count; ++i) {
-        if (parts[i] > 0xFF) {
-            return WS_INADDR_NONE;
-        }
-        value |= parts[i] << (8 * (3 - i));
-    }
-    return htonl(static_cast<std::uint32_t>(value));
+    return dotted_address::Parse(cp);
 }
 
 // ---- windows ----

@@ -127,7 +127,8 @@ void TCPSock::InvokeEvent(std::int32_t EventCode) {
 
 void TCPSock::OnAccept(std::uint64_t releases) {
     winsock::Platform& platform = m_proc.Platform();
-    if (m_proc.PendingSocket == INVALID_SOCKET) {
+    PendingConnection& pending = m_proc.Pending();
+    if (!pending.Waiting()) {
         SockAddrIn peer{};
         int length = AddressRecordLength;
         const SOCKET accepted = platform.accept(m_Handle, peer, length);
@@ -136,21 +137,15 @@ void TCPSock::OnAccept(std::uint64_t releases) {
                                         MaskReadClose) != 0) {
                 platform.shutdown(accepted, SD_BOTH);
                 platform.closesocket(accepted);
-                m_proc.PendingSocket = INVALID_SOCKET;
             } else {
-                m_proc.PendingAddress = peer.sin_addr;
-                m_proc.PendingPort = RecordPort(peer);
-                m_proc.PendingSocket = accepted;
+                pending.Offer(accepted, peer.sin_addr, RecordPort(peer));
                 if (m_events != nullptr) {
                     m_events->ConnectionRequest(accepted);
                 }
-                if (m_proc.PendingSocket == INVALID_SOCKET) {
+                // The offer lives only while the handler runs.
+                if (!pending.CloseUnadopted(platform)) {
                     return;
                 }
-                // Nobody adopted the offer; it lives only while the handler runs.
-                platform.shutdown(accepted, SD_BOTH);
-                platform.closesocket(accepted);
-                m_proc.PendingSocket = INVALID_SOCKET;
             }
         }
     }
@@ -253,8 +248,11 @@ std::string TCPSock::RemoteHostIP() const {
 }
 
 bool TCPSock::Accept(std::int32_t requestID) {
-    if (m_State != StateClosed || m_proc.PendingSocket == INVALID_SOCKET ||
-        requestID != m_proc.PendingSocket) {
+    if (m_State != StateClosed) {
+        return Refuse();
+    }
+    const std::optional<PendingConnection::Peer> peer = m_proc.Pending().Adopt(requestID);
+    if (!peer) {
         return Refuse();
     }
     // A socket left by a failed Bind or Listen would otherwise stay open and listed for ever.
@@ -263,14 +261,13 @@ bool TCPSock::Accept(std::int32_t requestID) {
     }
     m_Handle = requestID;
     m_proc.RegisterSocket(shared_from_this());
-    m_RemoteHostIP = m_proc.PendingAddress;
+    m_RemoteHostIP = peer->address;
     m_RemoteHost = m_proc.ResolveAddress(m_RemoteHostIP);
     if (m_RemoteHost.empty()) {
         m_RemoteHost = RemoteHostIP();
     }
     m_RemoteHostIP = m_proc.ResolveHost(m_RemoteHost);
-    m_RemotePort = m_proc.PendingPort;
-    m_proc.PendingSocket = INVALID_SOCKET;
+    m_RemotePort = peer->port;
     m_State = StateConnected;
     return true;
 }

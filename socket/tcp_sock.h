@@ -1,7 +1,9 @@
 #pragma once
 
 #include "socket/byte_queue.h"
+#include "socket/notification_target.h"
 #include "socket/platform.h"
+#include "socket/tcp_sock_proc.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -10,11 +12,10 @@
 #include <vector>
 
 class TCPSockEvents;
-class TCPSockProc;
 
 // One IPv4 TCP endpoint driven by notifications posted to the notification window. Create it with
 // std::make_shared: it registers itself with TCPSockProc's SocketList while it owns a handle.
-class TCPSock : public std::enable_shared_from_this<TCPSock> {
+class TCPSock final : public NotificationTarget, public std::enable_shared_from_this<TCPSock> {
 public:
     enum : std::int16_t {
         StateClosed = 0,
@@ -30,10 +31,10 @@ public:
     };
 
     // The component's own error number: an operation the current state does not allow.
-    static constexpr std::int32_t ErrorInvalidState = 40020;
+    static constexpr std::int32_t ErrorInvalidState = TCPSockProc::ErrorInvalidState;
 
     explicit TCPSock(TCPSockProc& proc);
-    ~TCPSock();
+    ~TCPSock() override;
     TCPSock(const TCPSock&) = delete;
     TCPSock& operator=(const TCPSock&) = delete;
 
@@ -41,8 +42,8 @@ public:
     void SetEvents(TCPSockEvents* events) { m_events = events; }
 
     std::int32_t GetLastError() const { return m_LastError; }
-    winsock::SOCKET GetHandle() const { return m_Handle; }
-    void InvokeEvent(std::int32_t EventCode);
+    winsock::SOCKET GetHandle() const override { return m_Handle; }
+    void InvokeEvent(std::int32_t EventCode) override;
 
     // The queues' lengths, so that each counter always equals the length of its queue.
     std::int32_t BytesReceived() const { return static_cast<std::int32_t>(m_RecvBuffer.Size()); }

@@ -1,7 +1,6 @@
 #include "socket/tcp_sock_proc.h"
 
 #include "encoding/ansi_code_page.h"
-#include "socket/tcp_sock.h"
 
 #include <algorithm>
 #include <array>
@@ -36,7 +35,7 @@ TCPSockProc::TCPSockProc(winsock::Platform& platform) : m_platform(platform) {}
 bool TCPSockProc::StartUpWindow() {
     if (!m_WinsockStarted && m_platform.WSAStartup(WINSOCK_VERSION_1_1) == 0) {
         m_WinsockStarted = true;
-        PendingSocket = INVALID_SOCKET;
+        m_Pending.Reset();
     }
     if (!m_ClassRegistered) {
         WndClass wndClass;
@@ -80,7 +79,7 @@ bool TCPSockProc::CleanUpWindow() {
     return !(m_WinsockStarted || m_ClassRegistered || m_WindowCreated);
 }
 
-void TCPSockProc::RegisterSocket(const std::shared_ptr<TCPSock>& sock) {
+void TCPSockProc::RegisterSocket(const std::shared_ptr<NotificationTarget>& sock) {
     std::string key = WithSignPosition(sock->GetHandle());
     const bool listed =
         std::any_of(m_SocketList.begin(), m_SocketList.end(),
@@ -90,7 +89,7 @@ void TCPSockProc::RegisterSocket(const std::shared_ptr<TCPSock>& sock) {
     }
 }
 
-void TCPSockProc::UnregisterSocket(const TCPSock& sock) {
+void TCPSockProc::UnregisterSocket(const NotificationTarget& sock) {
     const std::string key = WithSignPosition(sock.GetHandle());
     auto found = std::find_if(m_SocketList.begin(), m_SocketList.end(),
                               [&](const SocketListEntry& entry) { return entry.first == key; });
@@ -106,7 +105,7 @@ LRESULT TCPSockProc::NotifyWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARA
                 // The handler may close the object and so drop the list's reference to it; this
                 // one keeps it alive until InvokeEvent has returned. The walk ends here because
                 // the list may have changed.
-                const std::shared_ptr<TCPSock> target = entry.second;
+                const std::shared_ptr<NotificationTarget> target = entry.second;
                 target->InvokeEvent(lParam);
                 break;
             }
@@ -144,7 +143,7 @@ std::string TCPSockProc::GetErrorText(std::int32_t Number) {
         {11002, "非正式応答。ホストが見つかりません。"},
         {11003, "回復不能なエラーです。"},
         {11004, "名前は有効ですが、要求された型のデータレコードがありません。"},
-        {TCPSock::ErrorInvalidState, "現在の状態では不正な操作です。"},
+        {ErrorInvalidState, "現在の状態では不正な操作です。"},
     };
     if (auto found = texts.find(Number); found != texts.end()) {
         return found->second;

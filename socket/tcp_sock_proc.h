@@ -1,5 +1,7 @@
 #pragma once
 
+#include "socket/notification_target.h"
+#include "socket/pending_connection.h"
 #include "socket/platform.h"
 
 #include <cstdint>
@@ -8,14 +10,15 @@
 #include <utility>
 #include <vector>
 
-class TCPSock;
-
 // What every socket object shares: start-up and clean-up of the socket layer, the hidden
 // notification window and its procedure, the list of live socket objects, the slot of one offered
 // incoming connection, error texts and address conversions. One instance serves the process.
 class TCPSockProc {
 public:
-    using SocketListEntry = std::pair<std::string, std::shared_ptr<TCPSock>>;
+    using SocketListEntry = std::pair<std::string, std::shared_ptr<NotificationTarget>>;
+
+    // The component's own error number: an operation the current state does not allow.
+    static constexpr std::int32_t ErrorInvalidState = 40020;
 
     explicit TCPSockProc(winsock::Platform& platform);
     TCPSockProc(const TCPSockProc&) = delete;
@@ -27,8 +30,8 @@ public:
     bool CleanUpWindow();
     winsock::HWND GetNotifyWindow() const { return m_NotifyWindow; }
 
-    void RegisterSocket(const std::shared_ptr<TCPSock>& sock);
-    void UnregisterSocket(const TCPSock& sock);
+    void RegisterSocket(const std::shared_ptr<NotificationTarget>& sock);
+    void UnregisterSocket(const NotificationTarget& sock);
     winsock::LRESULT NotifyWindowProc(winsock::HWND hWnd, winsock::UINT uMsg,
                                       winsock::WPARAM wParam, winsock::LPARAM lParam);
 
@@ -46,9 +49,7 @@ public:
     const std::vector<SocketListEntry>& SocketList() const { return m_SocketList; }
 
     // The offered incoming connection, filled by an accept notification and emptied by Accept.
-    winsock::SOCKET PendingSocket = winsock::INVALID_SOCKET;
-    std::uint32_t PendingAddress = 0;
-    std::int32_t PendingPort = 0;
+    PendingConnection& Pending() { return m_Pending; }
 
 private:
     winsock::Platform& m_platform;
@@ -57,4 +58,5 @@ private:
     bool m_WindowCreated = false;
     winsock::HWND m_NotifyWindow = 0;
     std::vector<SocketListEntry> m_SocketList;
+    PendingConnection m_Pending;
 };

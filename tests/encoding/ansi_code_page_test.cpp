@@ -47,6 +47,10 @@ TEST(AnsiCodePage, WritesQuestionMarkForWhatTheCodePageLacks) {
         std::string bytes;
     } cases[] = {
         {"emoji", "a😀b", "a?b"},
+        {"tag character", "\U000E0020", "?"},
+        {"JIS forms of CP932 characters", "〜‖−—¢£¬", "???????"},
+        {"yen sign and overline", "¥‾", "??"},
+        {"private single bytes of Windows", "\u0080\uF8F0\uF8F3", "???"},
         {"replacement character", "\uFFFD", "?"},
         {"hangul", "한", "?"},
         {"noncharacter", "\uFFFE", "?"},

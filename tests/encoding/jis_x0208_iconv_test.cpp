@@ -8,6 +8,7 @@
 #include <iconv.h>
 
 #include "tests/encoding/hex.h"
+#include "tests/encoding/jis_x0208_table.h"
 
 namespace {
 
@@ -45,6 +46,7 @@ std::string IconvConvert(const char* to, const char* from, std::string input) {
 // as for the CP932 forms, so every character can be compared without exceptions.
 TEST(JIS2SJIS, AgreesWithIconvOnEveryJisX0208Character) {
     int characters = 0;
+    std::vector<std::uint16_t> codes;
     for (char row = 0x21; row <= 0x7E; ++row) {
         for (char cell = 0x21; cell <= 0x7E; ++cell) {
             const std::string jis = {0x1B, '$', 'B', row, cell, 0x1B, '(', 'B'};
@@ -53,12 +55,19 @@ TEST(JIS2SJIS, AgreesWithIconvOnEveryJisX0208Character) {
                 continue;
             }
             ++characters;
+            codes.push_back(static_cast<std::uint16_t>(row << 8 | cell));
             ASSERT_EQ(ConvertHex(Bytes(jis.begin(), jis.end())),
                       Hex(IconvConvert("CP932", "UTF-8", text)))
                 << "JIS " << Hex(jis.substr(3, 2)) << ", character " << text;
         }
     }
     EXPECT_EQ(characters, 6879); // all of JIS X 0208-1990
+    // The table that other systems are held to lists exactly these codes.
+    std::vector<std::uint16_t> listed;
+    for (const JisX0208Character& c : JisX0208Table()) {
+        listed.push_back(c.jis);
+    }
+    EXPECT_EQ(listed, codes);
 }
 
 } // namespace

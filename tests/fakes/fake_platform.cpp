@@ -1,5 +1,7 @@
 #include "tests/fakes/fake_platform.h"
 
+#include "socket/dotted_address.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -32,30 +34,20 @@ std::string Endpoint(const SockAddrIn& name) {
 }
 
 std::optional<std::uint32_t> ParseDotted(const std::string& text) {
-    std::array<std::uint8_t, 4> octets{};
-    std::size_t pos = 0;
-    for (std::size_t i = 0; i < octets.size(); ++i) {
-        if (i > 0) {
-            if (pos >= text.size() || text[pos] != '.') {
-                return std::nullopt;
-            }
-            ++pos;
-        }
-        std::size_t start = pos;
-        int value = 0;
-        while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9' && pos - start < 3) {
-            value = value * 10 + (text[pos] - '0');
-            ++pos;
-        }
-        if (pos == start || value > 255) {
-            return std::nullopt;
-        }
-        octets[i] = static_cast<std::uint8_t>(value);
-    }
-    if (pos != text.size()) {
+    const std::uint32_t address = dotted_address::Parse(text);
+    if (address == WS_INADDR_NONE) {
         return std::nullopt;
     }
-    return FakePlatform::Address(octets[0], octets[1], octets[2], octets[3]);
+    return address;
+}
+
+std::string LowerAscii(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return text;
 }
 
 } // namespace
@@ -103,7 +95,65 @@ int FakePlatform::Fail(int error) {
     return SOCKET_ERROR;
 }
 
+bool FakePlatform::Started() {
+    if (m_startups == 0) {
+        m_lastError = WSANOTINITIALISED;
+        return false;
+    }
+    return true;
+}
+
+std::size_t FakePlatform::Socket::Unread() const {
+    std::size_t count = 0;
+    for (const Chunk& chunk : incoming) {
+        count += chunk.bytes.size() - chunk.taken;
+    }
+    return count;
+}
+
+bool FakePlatform::CanSend(const Socket& sock) const {
+    if (!sock.connected) {
+        return false;
+    }
+    const auto partner = m_sockets.find(sock.partner);
+    return partner == m_sockets.end() || partner->second.Unread() < PartnerWindow;
+}
+
+void FakePlatform::ConnectLocally(SOCKET s, Socket& sock) {
+    for (auto& [handle, other] : m_sockets) {
+        if (handle == s || other.closed || !other.bound || other.localPort != sock.peerPort) {
+            continue;
+        }
+        if (!other.listening) {
+            sock.connectOutcome = WSAECONNREFUSED;
+            return;
+        }
+        const SOCKET offered = IncomingConnection(handle, sock.localAddress, sock.localPort);
+        Sock(offered).partner = s;
+        sock.partner = offered;
+        sock.connectOutcome = 0;
+        return;
+    }
+}
+
+void FakePlatform::Hangup(Socket& sock, bool reset) {
+    auto partner = m_sockets.find(sock.partner);
+    sock.partner = INVALID_SOCKET;
+    if (partner == m_sockets.end() || partner->second.closed) {
+        return;
+    }
+    partner->second.partner = INVALID_SOCKET;
+    if (!partner->second.peerClosed || reset) {
+        partner->second.peerClosed = true;
+        partner->second.closeError = reset ? WSAECONNRESET : 0;
+    }
+    PostReady(partner->first);
+}
+
 FakePlatform::Socket* FakePlatform::Find(SOCKET s) {
+    if (!Started()) {
+        return nullptr;
+    }
     auto found = m_sockets.find(s);
     if (found == m_sockets.end() || found->second.closed) {
         m_lastError = WSAENOTSOCK;
@@ -195,7 +245,9 @@ void FakePlatform::PostReady(SOCKET s) {
     };
     if (sock.connecting && (sock.mask & FD_CONNECT) != 0 && (sock.enabled & FD_CONNECT) != 0) {
         int error = 0;
-        if (!ConnectErrors.empty()) {
+        if (sock.connectOutcome) {
+            error = *sock.connectOutcome;
+        } else if (!ConnectErrors.empty()) {
             error = ConnectErrors.front();
             ConnectErrors.pop_front();
         }
@@ -205,7 +257,7 @@ void FakePlatform::PostReady(SOCKET s) {
     }
     post(FD_ACCEPT, sock.listening && !sock.backlog.empty(), 0);
     post(FD_READ, !sock.incoming.empty(), 0);
-    post(FD_WRITE, sock.connected, 0);
+    post(FD_WRITE, CanSend(sock), 0);
     if (!sock.closePosted &&
         post(FD_CLOSE, sock.peerClosed && sock.incoming.empty(), sock.closeError)) {
         sock.closePosted = true;
@@ -213,7 +265,7 @@ void FakePlatform::PostReady(SOCKET s) {
 }
 
 void FakePlatform::Post(SOCKET s, std::int32_t event, std::int32_t error) {
-    Message message{m_window, WM_SOCKET_NOTIFY, s, WSAMAKESELECTREPLY(event, error)};
+    Message message{Window(), WM_SOCKET_NOTIFY, s, WSAMAKESELECTREPLY(event, error)};
     auto found = m_sockets.find(s);
     if (found != m_sockets.end() && found->second.selected) {
         message.hWnd = found->second.window;
@@ -223,15 +275,20 @@ void FakePlatform::Post(SOCKET s, std::int32_t event, std::int32_t error) {
 }
 
 LRESULT FakePlatform::Notify(SOCKET s, std::int32_t event, std::int32_t error) {
-    return Deliver(Message{m_window, WM_SOCKET_NOTIFY, s, WSAMAKESELECTREPLY(event, error)});
+    return Deliver(Message{Window(), WM_SOCKET_NOTIFY, s, WSAMAKESELECTREPLY(event, error)});
 }
 
 LRESULT FakePlatform::Deliver(const Message& message) {
-    if (!m_class || m_window == 0 || message.hWnd != m_window) {
+    const auto window = m_windows.find(message.hWnd);
+    if (window == m_windows.end()) {
         return 0;
     }
     // A copy, so that a handler that unregisters the class does not destroy the running procedure.
-    const WNDPROC procedure = m_class->lpfnWndProc;
+    const auto wndClass = m_classes.find(window->second);
+    if (wndClass == m_classes.end()) {
+        return 0;
+    }
+    const WNDPROC procedure = wndClass->second.lpfnWndProc;
     return procedure(message.hWnd, message.uMsg, message.wParam, message.lParam);
 }
 
@@ -260,16 +317,32 @@ std::size_t FakePlatform::PumpAll(std::size_t maxMessages) {
 
 int FakePlatform::WSAStartup(std::uint16_t wVersionRequested) {
     Record("WSAStartup(" + Str(wVersionRequested) + ")");
+    int result = (wVersionRequested & 0xFFu) == 0 ? WSAVERNOTSUPPORTED : 0;
     if (auto scripted = Take("WSAStartup")) {
-        return scripted->result;
+        result = scripted->result;
     }
-    return 0;
+    if (result == 0) {
+        ++m_startups;
+    }
+    return result;
 }
 
 int FakePlatform::WSACleanup() {
     Record("WSACleanup()");
     if (auto scripted = Take("WSACleanup")) {
         return scripted->result;
+    }
+    if (!Started()) {
+        return SOCKET_ERROR;
+    }
+    // The last clean-up releases every socket still open.
+    if (--m_startups == 0) {
+        for (auto& [handle, sock] : m_sockets) {
+            if (!sock.closed) {
+                Hangup(sock, false);
+                sock.closed = true;
+            }
+        }
     }
     return 0;
 }
@@ -282,6 +355,9 @@ int FakePlatform::WSAAsyncSelect(SOCKET s, HWND hWnd, UINT wMsg, std::int32_t lE
     Socket* sock = Find(s);
     if (sock == nullptr) {
         return SOCKET_ERROR;
+    }
+    if (lEvent != 0 && !m_windows.contains(hWnd)) {
+        return Fail(WSAEINVAL);
     }
     sock->selected = true;
     sock->window = hWnd;
@@ -300,6 +376,12 @@ SOCKET FakePlatform::socket(int af, int type, int protocol) {
             m_lastSocket = scripted->result;
         }
         return scripted->result;
+    }
+    if (!Started()) {
+        return INVALID_SOCKET;
+    }
+    if (af != WS_AF_INET) {
+        return Fail(WSAEAFNOSUPPORT);
     }
     m_lastSocket = NewSocket();
     return m_lastSocket;
@@ -375,7 +457,17 @@ SOCKET FakePlatform::accept(SOCKET s, SockAddrIn& addr, int& addrlen) {
     addr.sin_addr = peer.peerAddress;
     addrlen = sizeof(SockAddrIn);
     m_lastSocket = accepted;
+    // The new socket shares the listener's selection.
+    Socket& taken = Sock(accepted);
+    if (sock->selected) {
+        taken.selected = true;
+        taken.window = sock->window;
+        taken.message = sock->message;
+        taken.mask = sock->mask;
+        taken.enabled = AllEvents;
+    }
     PostReady(s);
+    PostReady(accepted);
     return accepted;
 }
 
@@ -401,6 +493,7 @@ int FakePlatform::connect(SOCKET s, const SockAddrIn& name, int namelen) {
     sock->localAddress = Address(127, 0, 0, 1);
     sock->peerAddress = name.sin_addr;
     sock->peerPort = name.sin_port[0] * 256 + name.sin_port[1];
+    ConnectLocally(s, *sock);
     // Finished at once or under way, the FD_CONNECT follows as from the real layer.
     sock->connecting = true;
     PostReady(s);
@@ -458,11 +551,18 @@ int FakePlatform::recv(SOCKET s, std::uint8_t* buf, int len, int flags) {
         count = std::min<std::size_t>(count, static_cast<std::size_t>(scripted->result));
     }
     std::copy_n(chunk.bytes.begin() + static_cast<std::ptrdiff_t>(chunk.taken), count, buf);
+    if ((flags & WS_MSG_PEEK) != 0) {
+        return static_cast<int>(count);
+    }
     chunk.taken += count;
     if (chunk.taken == chunk.bytes.size()) {
         sock->incoming.pop_front();
     }
+    const SOCKET partner = sock->partner;
     PostReady(s);
+    if (partner != INVALID_SOCKET) {
+        PostReady(partner); // room again for what the partner sends
+    }
     return static_cast<int>(count);
 }
 
@@ -479,9 +579,17 @@ int FakePlatform::send(SOCKET s, const std::uint8_t* buf, int len, int flags) {
     if (!sock->connected) {
         return Fail(WSAENOTCONN);
     }
+    if (sock->peerClosed && sock->closeError == WSAECONNRESET) {
+        return Fail(WSAECONNRESET);
+    }
     int count = std::max(len, 0);
     if (scripted) {
         count = std::min(count, scripted->result);
+    }
+    const auto partner = m_sockets.find(sock->partner);
+    if (partner != m_sockets.end()) {
+        const std::size_t room = PartnerWindow - std::min(PartnerWindow, partner->second.Unread());
+        count = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(count), room));
     }
     if (count == 0 && len > 0) {
         sock->enabled |= FD_WRITE;
@@ -489,6 +597,10 @@ int FakePlatform::send(SOCKET s, const std::uint8_t* buf, int len, int flags) {
         return Fail(WSAEWOULDBLOCK);
     }
     sock->sent.insert(sock->sent.end(), buf, buf + count);
+    if (partner != m_sockets.end() && count > 0) {
+        partner->second.incoming.push_back(Socket::Chunk{{buf, buf + count}, 0, 0});
+        PostReady(partner->first);
+    }
     return count;
 }
 
@@ -502,6 +614,13 @@ int FakePlatform::shutdown(SOCKET s, int how) {
         return SOCKET_ERROR;
     }
     sock->shutDown = true;
+    if (how != SD_RECEIVE) { // the sending side ends: the partner sees the end of the stream
+        const auto partner = m_sockets.find(sock->partner);
+        if (partner != m_sockets.end() && !partner->second.peerClosed) {
+            partner->second.peerClosed = true;
+            PostReady(partner->first);
+        }
+    }
     return 0;
 }
 
@@ -514,6 +633,7 @@ int FakePlatform::closesocket(SOCKET s) {
     if (sock == nullptr) {
         return SOCKET_ERROR;
     }
+    Hangup(*sock, sock->Unread() > 0);
     sock->closed = true;
     return 0;
 }
@@ -522,6 +642,9 @@ int FakePlatform::gethostname(char* name, int namelen) {
     Record("gethostname(" + Str(namelen) + ")");
     if (auto scripted = Take("gethostname")) {
         return scripted->result;
+    }
+    if (!Started()) {
+        return SOCKET_ERROR;
     }
     if (namelen < 0 || HostName.size() >= static_cast<std::size_t>(namelen)) {
         return Fail(WSAEFAULT);
@@ -533,6 +656,9 @@ int FakePlatform::gethostname(char* name, int namelen) {
 std::optional<HostEnt> FakePlatform::gethostbyname(const std::string& name) {
     Record("gethostbyname(" + name + ")");
     if (auto scripted = Take("gethostbyname"); scripted && scripted->result < 0) {
+        return std::nullopt;
+    }
+    if (!Started()) {
         return std::nullopt;
     }
     if (auto found = Hosts.find(name); found != Hosts.end()) {
@@ -550,6 +676,17 @@ std::optional<HostEnt> FakePlatform::gethostbyaddr(std::uint32_t addr, int len, 
     if (auto scripted = Take("gethostbyaddr"); scripted && scripted->result < 0) {
         return std::nullopt;
     }
+    if (!Started()) {
+        return std::nullopt;
+    }
+    if (len != static_cast<int>(sizeof addr)) {
+        Fail(WSAEFAULT);
+        return std::nullopt;
+    }
+    if (type != WS_AF_INET) {
+        Fail(WSAEAFNOSUPPORT);
+        return std::nullopt;
+    }
     if (auto found = Names.find(addr); found != Names.end()) {
         return HostEnt{found->second, {addr}};
     }
@@ -564,25 +701,30 @@ std::uint32_t FakePlatform::inet_addr(const std::string& cp) {
 
 std::uint16_t FakePlatform::RegisterClassA(const WndClass& wndClass) {
     Record("RegisterClassA(" + wndClass.lpszClassName + ")");
-    std::uint16_t atom = m_class ? 0 : ClassAtom;
+    const std::string key = LowerAscii(wndClass.lpszClassName);
+    std::uint16_t atom =
+        key.empty() || !wndClass.lpfnWndProc || m_classes.contains(key) ? 0 : ClassAtom;
     if (auto scripted = Take("RegisterClassA")) {
         atom = static_cast<std::uint16_t>(scripted->result);
     }
     if (atom != 0) {
-        m_class = wndClass;
+        m_classes[key] = wndClass;
     }
     return atom;
 }
 
 int FakePlatform::UnregisterClassA(const std::string& className, HINSTANCE hInstance) {
     Record("UnregisterClassA(" + Join({className, Str(hInstance)}) + ")");
+    const std::string key = LowerAscii(className);
     // Windows refuses while a window of the class exists.
-    int result = m_class && m_class->lpszClassName == className && m_window == 0 ? 1 : 0;
+    const bool inUse = std::any_of(m_windows.begin(), m_windows.end(),
+                                   [&](const auto& window) { return window.second == key; });
+    int result = m_classes.contains(key) && !inUse ? 1 : 0;
     if (auto scripted = Take("UnregisterClassA")) {
         result = scripted->result;
     }
     if (result != 0) {
-        m_class.reset();
+        m_classes.erase(key);
     }
     return result;
 }
@@ -595,24 +737,30 @@ HWND FakePlatform::CreateWindowExA(std::uint32_t dwExStyle, const std::string& c
            Join({Str(dwExStyle), className, windowName, Str(dwStyle), Str(x), Str(y), Str(nWidth),
                  Str(nHeight), Str(hWndParent), Str(hMenu), Str(hInstance), Str(lpParam)}) +
            ")");
-    HWND window = m_class && m_class->lpszClassName == className && m_window == 0 ? FirstWindow : 0;
+    const std::string key = LowerAscii(className);
+    HWND window = 0;
+    if (m_classes.contains(key)) {
+        for (window = FirstWindow; m_windows.contains(window); ++window) {
+        }
+    }
     if (auto scripted = Take("CreateWindowExA")) {
         window = scripted->result;
     }
     if (window != 0) {
-        m_window = window;
+        m_windows[window] = key;
     }
     return window;
 }
 
 int FakePlatform::DestroyWindow(HWND hWnd) {
     Record("DestroyWindow(" + Str(hWnd) + ")");
-    int result = hWnd != 0 && hWnd == m_window ? 1 : 0;
+    int result = m_windows.contains(hWnd) ? 1 : 0;
     if (auto scripted = Take("DestroyWindow")) {
         result = scripted->result;
     }
     if (result != 0) {
-        m_window = 0;
+        m_windows.erase(hWnd);
+        std::erase_if(m_posted, [hWnd](const Message& message) { return message.hWnd == hWnd; });
     }
     return result;
 }

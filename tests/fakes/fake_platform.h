@@ -16,9 +16,16 @@
 // WSAGetLastError and GetModuleInstance are queries without effect and are not recorded.
 //
 // Defaults make the happy path work without any script: start-up, class and window succeed (the
-// window is 1), socket() hands out 5, 6, 7, ..., a connect is under way (10035) and then succeeds,
-// every send takes all it is offered, recv gives the bytes that arrived and then 10035, the local
-// host is "testhost" (192.168.0.10) and "localhost" is 127.0.0.1 both ways.
+// first window is 1), socket() hands out 5, 6, 7, ..., a connect is under way (10035) and then
+// succeeds, every send takes all it is offered, recv gives the bytes that arrived and then 10035,
+// the local host is "testhost" (192.168.0.10) and "localhost" is 127.0.0.1 both ways.
+//
+// The fake is also a small loopback network of its own sockets, held to the same contract as the
+// real layers (tests/socket/platform_contract_test.cpp): a connect to the port of one of its
+// listening sockets is offered there, and the two ends are then partners (bytes sent arrive at the
+// partner, at most PartnerWindow unread; a close is a FIN, or a reset when unread bytes are
+// dropped); a connect to a port that is bound but not listening is refused. Socket calls fail with
+// WSANOTINITIALISED outside WSAStartup and the last WSACleanup.
 //
 // Scripting what a test cares about:
 //   - Script("bind", -1, WSAEADDRINUSE): the next bind fails with that error. Any call by its name;
@@ -49,6 +56,8 @@ public:
     static constexpr winsock::HINSTANCE Instance = 11;
     static constexpr winsock::SOCKET FirstSocket = 5;
     static constexpr winsock::HWND FirstWindow = 1;
+    // Unread bytes a partner holds before a send to it would block.
+    static constexpr std::size_t PartnerWindow = 64 * 1024;
 
     struct Message {
         winsock::HWND hWnd = 0;
@@ -86,6 +95,11 @@ public:
         };
         std::deque<Chunk> incoming;
         std::deque<winsock::SOCKET> backlog; // connections waiting for accept
+        // The other end when both are sockets of the fake; INVALID_SOCKET for a scripted peer.
+        winsock::SOCKET partner = winsock::INVALID_SOCKET;
+        std::optional<int> connectOutcome; // decided by connect when the endpoint is known
+
+        std::size_t Unread() const;
     };
 
     FakePlatform();
@@ -126,8 +140,9 @@ public:
     std::string SentText(winsock::SOCKET s);
     // The handle most recently made by socket() or accept(); INVALID_SOCKET before any.
     winsock::SOCKET LastSocket() const { return m_lastSocket; }
-    winsock::HWND Window() const { return m_window; }
-    bool ClassIsRegistered() const { return m_class.has_value(); }
+    // The first window that still exists; 0 when there is none.
+    winsock::HWND Window() const { return m_windows.empty() ? 0 : m_windows.begin()->first; }
+    bool ClassIsRegistered() const { return !m_classes.empty(); }
 
     // --- winsock::Platform ---
     int WSAStartup(std::uint16_t wVersionRequested) override;
@@ -173,8 +188,14 @@ private:
     std::optional<Scripted> Take(const std::string& call);
     void Record(std::string call) { Calls.push_back(std::move(call)); }
     int Fail(int error);
+    bool Started();
     // Sockets the fake never made behave like Windows: WSAENOTSOCK.
     Socket* Find(winsock::SOCKET s);
+    // Links a connect to one of the fake's own listening or bound sockets.
+    void ConnectLocally(winsock::SOCKET s, Socket& sock);
+    // The partner learns that s closed: a FIN, or a reset when s dropped unread bytes.
+    void Hangup(Socket& sock, bool reset);
+    bool CanSend(const Socket& sock) const;
     winsock::SOCKET NewSocket();
     // Posts every selected, enabled event of s whose condition holds.
     void PostReady(winsock::SOCKET s);
@@ -183,8 +204,9 @@ private:
     std::map<std::string, std::deque<Scripted>> m_scripts;
     std::map<winsock::SOCKET, Socket> m_sockets;
     std::deque<Message> m_posted;
-    std::optional<winsock::WndClass> m_class;
-    winsock::HWND m_window = 0;
+    std::map<std::string, winsock::WndClass> m_classes; // by lower-case name
+    std::map<winsock::HWND, std::string> m_windows;     // the class of each window
+    int m_startups = 0;
     winsock::SOCKET m_nextSocket = FirstSocket;
     winsock::SOCKET m_lastSocket = winsock::INVALID_SOCKET;
     std::int32_t m_nextEphemeralPort = 50000;

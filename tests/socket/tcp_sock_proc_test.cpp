@@ -49,12 +49,12 @@ protected:
 };
 
 TEST_F(TCPSockProcTest, StartUpRegistersTheProcedureAndIsIdempotent) {
-    proc.PendingSocket = 42;
+    proc.Pending().Offer(42, 0, 0);
     ASSERT_TRUE(proc.StartUpWindow());
     EXPECT_THAT(fake.Calls, ElementsAre(StartUp, Register, Create));
     EXPECT_EQ(flags(), (Flags{true, true, true}));
     EXPECT_EQ(proc.GetNotifyWindow(), FakePlatform::FirstWindow);
-    EXPECT_EQ(proc.PendingSocket, INVALID_SOCKET);
+    EXPECT_EQ(proc.Pending().PendingSocket(), INVALID_SOCKET);
 
     fake.ClearCalls();
     EXPECT_TRUE(proc.StartUpWindow());
@@ -82,14 +82,15 @@ TEST_F(TCPSockProcTest, StartUpUndoesWhatSucceededWhenAStepFails) {
         SCOPED_TRACE(c.call);
         FakePlatform fake;
         TCPSockProc proc{fake};
-        proc.PendingSocket = 42;
+        proc.Pending().Offer(42, 0, 0);
         fake.Script(c.call, c.result);
         EXPECT_FALSE(proc.StartUpWindow());
         EXPECT_EQ(fake.Calls, c.calls);
         EXPECT_FALSE(proc.WinsockStarted() || proc.ClassRegistered() || proc.WindowCreated());
         EXPECT_EQ(proc.GetNotifyWindow(), 0);
         EXPECT_FALSE(fake.ClassIsRegistered());
-        EXPECT_EQ(proc.PendingSocket, c.call == std::string("WSAStartup") ? 42 : INVALID_SOCKET);
+        EXPECT_EQ(proc.Pending().PendingSocket(),
+                  c.call == std::string("WSAStartup") ? 42 : INVALID_SOCKET);
         // The failed step can be retried.
         EXPECT_TRUE(proc.StartUpWindow());
     }
@@ -128,6 +129,7 @@ TEST_F(TCPSockProcTest, CleanUpWithNothingSetUpCallsNothing) {
 }
 
 TEST_F(TCPSockProcTest, SocketListKeysAreHandlesWithASignPosition) {
+    ASSERT_TRUE(proc.StartUpWindow());
     EventRecorder events;
     fake.Script("socket", 0);
     auto zero = Opened(events);
@@ -240,6 +242,7 @@ TEST(TCPSockProcAddresses, AddressToTextWritesTheOctetsInMemoryOrder) {
 }
 
 TEST_F(TCPSockProcTest, ResolveHostLooksUpOnlyWhatIsNotDotted) {
+    ASSERT_TRUE(proc.StartUpWindow());
     struct Case {
         std::string name;
         std::uint32_t address;
@@ -272,6 +275,7 @@ TEST_F(TCPSockProcTest, ResolveHostLooksUpOnlyWhatIsNotDotted) {
 }
 
 TEST_F(TCPSockProcTest, ResolveAddressGivesTheNameAsTextCutAtItsEnd) {
+    ASSERT_TRUE(proc.StartUpWindow());
     const std::uint32_t known = FakePlatform::Address(10, 0, 0, 2);
     const std::pair<std::string, std::string> cases[] = {
         {"irc.example", "irc.example"},

@@ -401,13 +401,13 @@ TEST_F(TCPSockTest, AnOfferNobodyAdoptsIsClosedAndTheListenerTurnsPending) {
     Listening();
     const SOCKET offered = fake.IncomingConnection(H(), FakePlatform::Address(10, 0, 0, 9), 40000);
     SOCKET pendingInHandler = INVALID_SOCKET;
-    events.OnEvent = [&](const std::string&) { pendingInHandler = proc.PendingSocket; };
+    events.OnEvent = [&](const std::string&) { pendingInHandler = proc.Pending().PendingSocket(); };
     fake.PumpAll();
     EXPECT_THAT(events.Events, ElementsAre("ConnectionRequest(" + std::to_string(offered) + ")"));
     EXPECT_EQ(pendingInHandler, offered);
-    EXPECT_EQ(proc.PendingAddress, FakePlatform::Address(10, 0, 0, 9));
-    EXPECT_EQ(proc.PendingPort, 40000);
-    EXPECT_EQ(proc.PendingSocket, INVALID_SOCKET);
+    EXPECT_EQ(proc.Pending().PendingAddress(), FakePlatform::Address(10, 0, 0, 9));
+    EXPECT_EQ(proc.Pending().PendingPort(), 40000);
+    EXPECT_EQ(proc.Pending().PendingSocket(), INVALID_SOCKET);
     EXPECT_TRUE(fake.Sock(offered).closed);
     EXPECT_EQ(sock->State(), TCPSock::StateConnectionPending);
 }
@@ -437,9 +437,9 @@ TEST_F(TCPSockTest, AnAdoptedOfferIsConnectedWithThePeersNameAndPort) {
         EventRecorder adoptedEvents;
         auto adopted = Make(adoptedEvents);
         events.OnEvent = [&](const std::string&) {
-            EXPECT_FALSE(adopted->Accept(proc.PendingSocket + 1));
+            EXPECT_FALSE(adopted->Accept(proc.Pending().PendingSocket() + 1));
             EXPECT_EQ(adopted->GetLastError(), TCPSock::ErrorInvalidState);
-            EXPECT_TRUE(adopted->Accept(proc.PendingSocket));
+            EXPECT_TRUE(adopted->Accept(proc.Pending().PendingSocket()));
         };
         const SOCKET offered = fake.IncomingConnection(H(), peer, 40000);
         fake.PumpAll();
@@ -470,7 +470,7 @@ TEST_F(TCPSockTest, FailuresOfTheAcceptStepsAreSilent) {
         EXPECT_THAT(events.Events, IsEmpty());
         EXPECT_EQ(sock->GetLastError(), 0);
         EXPECT_EQ(sock->State(), TCPSock::StateConnectionPending);
-        EXPECT_EQ(proc.PendingSocket, INVALID_SOCKET);
+        EXPECT_EQ(proc.Pending().PendingSocket(), INVALID_SOCKET);
         EXPECT_EQ(fake.Sock(offered).closed, std::string(call) == "WSAAsyncSelect");
         sock->CloseTCP();
     }
@@ -484,7 +484,9 @@ TEST_F(TCPSockTest, AcceptFirstClosesASocketLeftByAFailedBind) {
     const SOCKET old = leftover->GetHandle();
     ASSERT_EQ(leftover->State(), TCPSock::StateClosed);
     Listening();
-    events.OnEvent = [&](const std::string&) { EXPECT_TRUE(leftover->Accept(proc.PendingSocket)); };
+    events.OnEvent = [&](const std::string&) {
+        EXPECT_TRUE(leftover->Accept(proc.Pending().PendingSocket()));
+    };
     const SOCKET offered = fake.IncomingConnection(H(), FakePlatform::Address(10, 0, 0, 9), 1);
     fake.PumpAll();
     EXPECT_TRUE(fake.Sock(old).closed);
@@ -510,7 +512,7 @@ TEST_F(TCPSockTest, OperationsRefusedInAStateChangeNothingButLastError) {
         {"Connect", {0, 1}, [](TCPSock& s) { return s.Connect(); }},
         {"Bind", {0}, [](TCPSock& s) { return s.Bind(7000); }},
         {"Listen", {0, 1}, [](TCPSock& s) { return s.Listen(); }},
-        {"Accept", {}, [&](TCPSock& s) { return s.Accept(proc.PendingSocket); }},
+        {"Accept", {}, [&](TCPSock& s) { return s.Accept(proc.Pending().PendingSocket()); }},
         {"GetBinaryData", {7}, [&](TCPSock& s) { return s.GetBinaryData(bytes, 0) != 0; }},
         {"PeekBinaryData", {7}, [&](TCPSock& s) { return s.PeekBinaryData(bytes, 0) != 0; }},
         {"GetTextData", {7}, [&](TCPSock& s) { return s.GetTextData(text, 0) != 0; }},

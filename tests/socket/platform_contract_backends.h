@@ -1,0 +1,42 @@
+#pragma once
+
+// The layers the contract suite runs against.
+
+#include "tests/fakes/fake_platform.h"
+#include "tests/socket/platform_contract.h"
+
+#include <gtest/gtest.h>
+
+// The fake delivers everything that is due at once; nothing happens later by itself.
+struct FakePlatformContract {
+    using Backend = FakePlatform;
+    static constexpr const char* Name = "Fake";
+    static std::unique_ptr<Backend> Make() { return std::make_unique<FakePlatform>(); }
+    static bool RunUntil(Backend& platform, const std::function<bool()>& done,
+                         std::chrono::milliseconds) {
+        while (!done() && platform.Pump() > 0) {
+        }
+        return done();
+    }
+    static bool ResolverKnowsLocalhost() { return true; }
+};
+
+#ifndef _WIN32
+#include "socket/posix_platform.h"
+#include "tests/socket/system_resolver.h"
+
+struct PosixPlatformContract {
+    using Backend = PosixPlatform;
+    static constexpr const char* Name = "Posix";
+    static std::unique_ptr<Backend> Make() { return std::make_unique<PosixPlatform>(); }
+    static bool RunUntil(Backend& platform, const std::function<bool()>& done,
+                         std::chrono::milliseconds timeout) {
+        return platform.RunUntil(done, timeout);
+    }
+    static bool ResolverKnowsLocalhost() { return SystemResolverKnowsLocalhost(); }
+};
+
+using PlatformContractBackends = ::testing::Types<FakePlatformContract, PosixPlatformContract>;
+#else
+using PlatformContractBackends = ::testing::Types<FakePlatformContract>;
+#endif
