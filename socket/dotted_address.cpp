@@ -54,7 +54,9 @@ bool ParsePart(std::string_view text, std::uint64_t& value) {
 std::uint32_t Parse(const std::string& text) {
     std::array<std::uint64_t, 4> parts{};
     std::size_t count = 0;
+    // As on Windows, white space ends the address and whatever follows it is ignored.
     std::string_view rest(text);
+    rest = rest.substr(0, rest.find_first_of(" \t\n\v\f\r"));
     while (true) {
         const std::size_t dot = rest.find('.');
         if (count == parts.size() || !ParsePart(rest.substr(0, dot), parts[count])) {

@@ -394,6 +394,7 @@ int PosixPlatform::WSAAsyncSelect(SOCKET s, HWND hWnd, UINT wMsg, std::int32_t l
     st->wMsg = wMsg;
     st->mask = lEvent;
     st->enabled = ALL_EVENTS;
+    st->closePosted = false; // a close that still holds is posted again, as on Windows
     Evaluate(s, *st);
     return 0;
 }

@@ -364,6 +364,7 @@ int FakePlatform::WSAAsyncSelect(SOCKET s, HWND hWnd, UINT wMsg, std::int32_t lE
     sock->message = wMsg;
     sock->mask = lEvent;
     sock->enabled = AllEvents;
+    sock->closePosted = false;
     PostReady(s);
     return 0;
 }
@@ -635,6 +636,13 @@ int FakePlatform::closesocket(SOCKET s) {
     }
     Hangup(*sock, sock->Unread() > 0);
     sock->closed = true;
+    // Notifications still queued for the socket go with it, as in the real layers: addressed to
+    // no window, they are not delivered.
+    for (Message& message : m_posted) {
+        if (message.wParam == s) {
+            message.hWnd = 0;
+        }
+    }
     return 0;
 }
 

@@ -38,5 +38,19 @@ struct PosixPlatformContract {
 
 using PlatformContractBackends = ::testing::Types<FakePlatformContract, PosixPlatformContract>;
 #else
-using PlatformContractBackends = ::testing::Types<FakePlatformContract>;
+#include "socket/win_platform.h"
+
+// Resolver results come from the system; Windows always knows localhost.
+struct WinPlatformContract {
+    using Backend = WinPlatform;
+    static constexpr const char* Name = "Windows";
+    static std::unique_ptr<Backend> Make() { return std::make_unique<WinPlatform>(); }
+    static bool RunUntil(Backend& platform, const std::function<bool()>& done,
+                         std::chrono::milliseconds timeout) {
+        return platform.RunUntil(done, timeout);
+    }
+    static bool ResolverKnowsLocalhost() { return true; }
+};
+
+using PlatformContractBackends = ::testing::Types<FakePlatformContract, WinPlatformContract>;
 #endif
