@@ -65,8 +65,12 @@ windows: deps-windows
 
 # A persistent wineserver, with Wine's own background programs started here (wineboot, which also
 # sets up a fresh prefix), keeps each test's start short and leaves no process holding a test's
-# output open; it is stopped again whatever the tests' outcome. The display is a virtual one.
-test-windows: windows
+# output open; it is stopped again whatever the tests' outcome. The display is a virtual one. The
+# end-to-end session is a Linux program (it starts ngircd and a raw client) that drives the Windows
+# window under Wine; the default preset builds it.
+test-windows: deps windows
+	cmake --preset default >/dev/null
+	cmake --build --preset default --target e2e_wine_tests
 	@set -e; export WINEPREFIX=$(WINEPREFIX_DIR) WINEDEBUG=-all; \
 	mkdir -p $(WINEPREFIX_DIR); wineserver -p; \
 	timeout 300 tools/wine_run.sh wineboot >/dev/null 2>&1 </dev/null; \

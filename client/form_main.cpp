@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <exception>
 #include <string_view>
 
 namespace {
@@ -320,18 +321,32 @@ void Form_Main::LogReceivedLine(std::span<const std::uint8_t> bytes, PingHandlin
     }
 }
 
+// The socket raises its events from inside a window procedure, which no exception may leave: a
+// failure is logged and the next notification is handled as usual.
+template <typename Handler> void Form_Main::Guarded(Handler handler) {
+    try {
+        handler();
+    } catch (const std::exception& failure) {
+        try {
+            AddLog(Concat(TextErrorPrefix, failure.what()));
+        } catch (const std::exception&) {
+            // Nothing is left to tell the user with.
+        }
+    }
+}
+
 void Form_Main::CloseTCP() {
-    Winsock_CloseTCP();
+    Guarded([this] { Winsock_CloseTCP(); });
 }
 
 void Form_Main::ConnectTCP() {
-    Winsock_ConnectTCP();
+    Guarded([this] { Winsock_ConnectTCP(); });
 }
 
 void Form_Main::DataArrival(std::int32_t BytesTotal) {
-    Winsock_DataArrival(BytesTotal);
+    Guarded([this, BytesTotal] { Winsock_DataArrival(BytesTotal); });
 }
 
 void Form_Main::Error(std::int32_t Number) {
-    Winsock_Error(Number);
+    Guarded([this, Number] { Winsock_Error(Number); });
 }

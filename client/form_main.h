@@ -80,6 +80,7 @@ private:
 
     enum class PingHandling { Answer, Ignore };
 
+    template <typename Handler> void Guarded(Handler handler);
     void UpdateLogView();
     void CloseConnection();
     void SetDisconnectedLayout();

@@ -161,6 +161,16 @@ TEST_F(FormMainReceive, EachConnectionStartsWithNothingHeldOver) {
         << "a LF after a CR of the last connection is a line end of its own";
 }
 
+TEST_F(FormMainReceive, AFailureWhileAnArrivalIsHandledIsLoggedAndTheNextOneIsHandled) {
+    const auto s = Connect();
+    const auto before = Log().size();
+    Ctl.Lst_Msg.FailingAdditions = 1;
+    Receive(s, "one\r\n");
+    Receive(s, "two\r\n");
+    EXPECT_EQ(LogFrom(before),
+              (std::vector<std::string>{"エラー：the list takes no more entries", "<Recv> two"}));
+}
+
 TEST_F(FormMainReceive, AnEndlessLineIsLoggedInPiecesOfTheCap) {
     const auto s = Connect();
     const auto before = Log().size();
