@@ -2,6 +2,7 @@
 // 8 KiB arrivals, every line converted, cut, decoded and logged, against glibc iconv decoding the
 // same bytes and doing nothing else.
 
+#include "client/form_constants.h"
 #include "client/form_main.h"
 #include "client/qt/log_view.h"
 #include "client/qt/main_window.h"
@@ -32,8 +33,6 @@ constexpr std::size_t CorpusBytes = 8 * 1024 * 1024;
 constexpr std::size_t ArrivalBytes = 8 * 1024;
 constexpr int Iterations = 5;
 constexpr double BytesPerMB = 1e6;
-// The log keeps this many entries above its blank last entry.
-constexpr std::size_t MaxLoggedEntries = 32767;
 
 // Japanese as a channel carries it: kanji, kana, full-width punctuation and digits.
 constexpr std::string_view Japanese[] = {
@@ -239,7 +238,8 @@ void CheckLog(const Window& window, const Corpus& corpus, benchmark::State& stat
         Fail(state, "the newest entry is \"" + newest + "\", not \"" + expected + "\"");
     }
     // The connection entry, every line up to the log's limit, and the blank last entry.
-    const std::size_t expectedCount = std::min<std::size_t>(corpus.Lines + 1, MaxLoggedEntries) + 1;
+    const std::size_t expectedCount =
+        std::min<std::size_t>(corpus.Lines + 1, static_cast<std::size_t>(MaxLoggedEntries)) + 1;
     if (static_cast<std::size_t>(window.Count()) != expectedCount) {
         Fail(state, "the log holds " + std::to_string(window.Count()) + " entries, not " +
                         std::to_string(expectedCount));

@@ -1,5 +1,6 @@
 #include "client/form_main.h"
 
+#include "client/form_constants.h"
 #include "encoding/ansi_code_page.h"
 #include "encoding/jis2sjis.h"
 #include "socket/tcp_sock.h"
@@ -13,11 +14,8 @@
 
 namespace {
 
-// The list's indexes are 16-bit: it keeps this many logged entries above its blank last entry.
-constexpr int MaxLoggedEntries = 32767;
 constexpr double ExtentMargin = 16.0;
 constexpr std::int32_t DefaultPort = 6667;
-constexpr std::int16_t KeyEnter = 13;
 
 constexpr std::string_view SendMark = "<Send> ";
 constexpr std::string_view RecvMark = "<Recv> ";

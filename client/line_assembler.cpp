@@ -4,11 +4,11 @@
 
 namespace {
 
-constexpr std::uint8_t CR = 13;
-constexpr std::uint8_t LF = 10;
+constexpr std::uint8_t CarriageReturn = 13;
+constexpr std::uint8_t LineFeed = 10;
 
 bool IsLineEnd(std::uint8_t b) {
-    return b == CR || b == LF;
+    return b == CarriageReturn || b == LineFeed;
 }
 
 } // namespace
@@ -18,10 +18,10 @@ void LineAssembler::Feed(std::span<const std::uint8_t> bytes, const LineSink& si
     while (i < bytes.size()) {
         const std::uint8_t b = bytes[i];
         if (IsLineEnd(b)) {
-            if (b == LF && m_afterCR) {
+            if (b == LineFeed && m_afterCR) {
                 m_afterCR = false;
             } else {
-                m_afterCR = b == CR;
+                m_afterCR = b == CarriageReturn;
                 EndOfLine(sink);
             }
             ++i;
@@ -34,7 +34,7 @@ void LineAssembler::Feed(std::span<const std::uint8_t> bytes, const LineSink& si
         m_lineEnds = 0;
         if (end < bytes.size() && m_pending.empty() && text.size() <= MaxLineLength) {
             // The whole line lies in this arrival: hand it out from there, without a copy.
-            m_afterCR = bytes[end] == CR;
+            m_afterCR = bytes[end] == CarriageReturn;
             m_lineEnds = 1;
             sink(text);
             i = end + 1;

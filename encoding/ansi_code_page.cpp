@@ -17,10 +17,10 @@ using text_scan::ReadUtf8;
 
 // glibc's "CP932" is the Windows table (0x5C is a backslash, NEC row 13 present); its
 // "SHIFT_JIS" is not.
-constexpr const char* kCodePage = "CP932";
-constexpr const char* kUtf8 = "UTF-8";
-constexpr std::string_view kMissingCharacter = "?";
-constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
+constexpr const char* CodePage = "CP932";
+constexpr const char* Utf8 = "UTF-8";
+constexpr std::string_view MissingCharacter = "?";
+constexpr std::string_view ReplacementCharacter = "\xEF\xBF\xBD";
 
 class IconvDescriptor {
 public:
@@ -44,8 +44,8 @@ private:
 // Opening a descriptor costs far more than a short line's conversion, and a descriptor must not
 // be shared between threads, so each thread keeps its own pair.
 struct ThreadDescriptors {
-    IconvDescriptor toCodePage{kCodePage, kUtf8};
-    IconvDescriptor toUtf8{kUtf8, kCodePage};
+    IconvDescriptor toCodePage{CodePage, Utf8};
+    IconvDescriptor toUtf8{Utf8, CodePage};
 };
 
 ThreadDescriptors& Descriptors() {
@@ -100,7 +100,7 @@ std::size_t EncodedLength(iconv_t descriptor, char32_t codePoint) {
     std::size_t outputLeft = sizeof bytes;
     iconv(descriptor, nullptr, nullptr, nullptr, nullptr);
     if (iconv(descriptor, &input, &length, &output, &outputLeft) == static_cast<std::size_t>(-1)) {
-        return kMissingCharacter.size();
+        return MissingCharacter.size();
     }
     return sizeof bytes - outputLeft;
 }
@@ -111,10 +111,10 @@ using LengthTable = std::array<std::uint8_t, 0x10000>;
 
 LengthTable BuildLengthTable() {
     LengthTable table{};
-    const IconvDescriptor descriptor(kCodePage, kUtf8);
+    const IconvDescriptor descriptor(CodePage, Utf8);
     for (char32_t codePoint = 0; codePoint < table.size(); ++codePoint) {
         if (text_scan::LacksCode(codePoint)) {
-            table[codePoint] = static_cast<std::uint8_t>(kMissingCharacter.size());
+            table[codePoint] = static_cast<std::uint8_t>(MissingCharacter.size());
         } else if (codePoint < 0xD800 || codePoint > 0xDFFF) {
             table[codePoint] =
                 static_cast<std::uint8_t>(EncodedLength(descriptor.Handle(), codePoint));
@@ -145,7 +145,7 @@ std::vector<std::uint8_t> AnsiCodePage::ToBytes(std::string_view text) {
         const std::size_t written = bytes.size();
         bytes.resize(written + (to - from));
         Convert(Descriptors().toCodePage.Handle(), data + from, to - from, bytes, written,
-                kMissingCharacter,
+                MissingCharacter,
                 [](const std::uint8_t* p, std::size_t left) { return ReadUtf8(p, left).length; });
     };
     // iconv would write a code (or nothing) for the characters that lack one, so they are taken
@@ -159,7 +159,7 @@ std::vector<std::uint8_t> AnsiCodePage::ToBytes(std::string_view text) {
         const text_scan::Utf8Sequence sequence = ReadUtf8(data + i, text.size() - i);
         if (sequence.valid && text_scan::LacksCode(sequence.codePoint)) {
             convert(segment, i);
-            bytes.insert(bytes.end(), kMissingCharacter.begin(), kMissingCharacter.end());
+            bytes.insert(bytes.end(), MissingCharacter.begin(), MissingCharacter.end());
             segment = i + sequence.length;
         }
         i += sequence.length;
@@ -177,7 +177,7 @@ std::string AnsiCodePage::ToText(const std::uint8_t* data, std::size_t size) {
     std::string text(ascii + (size - ascii) * 3, '\0');
     std::memcpy(text.data(), data, ascii);
     Convert(Descriptors().toUtf8.Handle(), data + ascii, size - ascii, text, ascii,
-            kReplacementCharacter, text_scan::BadCodePageSequenceLength);
+            ReplacementCharacter, text_scan::BadCodePageSequenceLength);
     return text;
 }
 
@@ -198,7 +198,7 @@ std::size_t AnsiCodePage::ByteLength(std::string_view text) {
         }
         const text_scan::Utf8Sequence sequence = ReadUtf8(data + i, text.size() - i);
         if (!sequence.valid || sequence.codePoint >= lengths.size()) {
-            total += kMissingCharacter.size();
+            total += MissingCharacter.size();
         } else {
             total += lengths[sequence.codePoint];
         }

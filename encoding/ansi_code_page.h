@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "encoding/text_scan.h"
+
 // The system's ANSI code page: CP932, the Windows variant of Shift_JIS. Text is UTF-8.
 class AnsiCodePage {
 public:
@@ -19,4 +21,6 @@ public:
     }
     // The number of bytes ToBytes(text) would give, without building them.
     static std::size_t ByteLength(std::string_view text);
+    // Whether a byte opens a two-byte character.
+    static bool IsLeadByte(std::uint8_t byte) { return text_scan::IsLeadByte(byte); }
 };

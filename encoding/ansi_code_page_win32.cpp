@@ -9,9 +9,9 @@
 namespace {
 
 // Named, never CP_ACP: on a Windows whose locale is not Japanese the ANSI code page is another.
-constexpr UINT kCodePage = 932;
-constexpr wchar_t kMissingCharacter = L'?';
-constexpr char32_t kReplacementCharacter = 0xFFFD;
+constexpr UINT CodePage = 932;
+constexpr wchar_t MissingCharacter = L'?';
+constexpr char32_t ReplacementCharacter = 0xFFFD;
 
 // UTF-8 to UTF-16, with one "?" for each invalid sequence and for each character that lacks a
 // code (a character beyond the Basic Multilingual Plane would otherwise give two).
@@ -21,7 +21,7 @@ std::wstring ToWide(const std::uint8_t* data, std::size_t size) {
     for (std::size_t i = 0; i < size;) {
         const text_scan::Utf8Sequence sequence = text_scan::ReadUtf8(data + i, size - i);
         const bool fits = sequence.valid && !text_scan::LacksCode(sequence.codePoint);
-        wide += fits ? static_cast<wchar_t>(sequence.codePoint) : kMissingCharacter;
+        wide += fits ? static_cast<wchar_t>(sequence.codePoint) : MissingCharacter;
         i += sequence.length;
     }
     return wide;
@@ -34,21 +34,22 @@ int Encode(const std::wstring& wide, char* out, int capacity) {
     if (wide.empty()) {
         return 0;
     }
-    static constexpr char kDefault[] = "?";
-    return WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, wide.data(),
-                               static_cast<int>(wide.size()), out, capacity, kDefault, nullptr);
+    static constexpr char DefaultCharacter[] = "?";
+    return WideCharToMultiByte(CodePage, WC_NO_BEST_FIT_CHARS, wide.data(),
+                               static_cast<int>(wide.size()), out, capacity, DefaultCharacter,
+                               nullptr);
 }
 
 // Converts well-formed characters; false when the code page has no character for one of them.
 bool Decode(const std::uint8_t* data, std::size_t size, std::wstring& wide) {
     const auto* in = reinterpret_cast<const char*>(data);
     const int count = static_cast<int>(size);
-    const int length = MultiByteToWideChar(kCodePage, MB_ERR_INVALID_CHARS, in, count, nullptr, 0);
+    const int length = MultiByteToWideChar(CodePage, MB_ERR_INVALID_CHARS, in, count, nullptr, 0);
     if (length <= 0) {
         return false;
     }
     wide.resize(static_cast<std::size_t>(length));
-    return MultiByteToWideChar(kCodePage, MB_ERR_INVALID_CHARS, in, count, wide.data(), length) ==
+    return MultiByteToWideChar(CodePage, MB_ERR_INVALID_CHARS, in, count, wide.data(), length) ==
            length;
 }
 
@@ -84,7 +85,7 @@ void AppendRun(std::string& text, const std::uint8_t* data, std::size_t size) {
         if (Decode(data + i, length, wide)) {
             AppendWide(text, wide);
         } else {
-            text_scan::AppendUtf8(text, kReplacementCharacter);
+            text_scan::AppendUtf8(text, ReplacementCharacter);
         }
         i += length;
     }
@@ -121,7 +122,7 @@ std::string AnsiCodePage::ToText(const std::uint8_t* data, std::size_t size) {
             continue;
         }
         AppendRun(text, data + runStart, i - runStart);
-        text_scan::AppendUtf8(text, kReplacementCharacter);
+        text_scan::AppendUtf8(text, ReplacementCharacter);
         i += text_scan::BadCodePageSequenceLength(data + i, size - i);
         runStart = i;
     }

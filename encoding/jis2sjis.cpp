@@ -6,13 +6,13 @@
 
 namespace {
 
-constexpr std::uint8_t kEsc = 0x1B;
-constexpr std::uint8_t kCr = 0x0D;
-constexpr std::uint8_t kLf = 0x0A;
+constexpr std::uint8_t Escape = 0x1B;
+constexpr std::uint8_t CarriageReturn = 0x0D;
+constexpr std::uint8_t LineFeed = 0x0A;
 // Below this, a byte is a control character or a space, never half of a two-byte character.
-constexpr std::uint8_t kFirstGraphic = 0x21;
-constexpr std::uint8_t kLastKatakana = 0x5F;
-constexpr std::uint8_t kKatakanaOffset = 0x80;
+constexpr std::uint8_t FirstGraphic = 0x21;
+constexpr std::uint8_t LastKatakana = 0x5F;
+constexpr std::uint8_t KatakanaOffset = 0x80;
 
 enum class Mode { SingleByte, TwoByte, Katakana };
 
@@ -33,7 +33,7 @@ std::optional<Mode> EscapeMode(std::uint8_t first, std::uint8_t second) {
 }
 
 bool IsLineEnd(std::uint8_t byte) {
-    return byte == kCr || byte == kLf;
+    return byte == CarriageReturn || byte == LineFeed;
 }
 
 // JIS row and cell to Shift_JIS. Bytes outside 0x21-0x7E go through the same arithmetic, in
@@ -46,7 +46,7 @@ struct PairTables {
 
 constexpr PairTables MakePairTables() {
     PairTables tables;
-    for (unsigned c = kFirstGraphic; c < 256; ++c) {
+    for (unsigned c = FirstGraphic; c < 256; ++c) {
         unsigned t1 = ((c - 33) >> 1) + 129;
         if (t1 > 159) {
             t1 += 64;
@@ -63,7 +63,7 @@ constexpr PairTables MakePairTables() {
     return tables;
 }
 
-constexpr PairTables kPairTables = MakePairTables();
+constexpr PairTables Pairs = MakePairTables();
 
 } // namespace
 
@@ -84,7 +84,7 @@ std::int32_t JIS2SJIS(const std::vector<std::uint8_t>& source, std::vector<std::
 
     while (i < size) {
         // At most one escape sequence per step; the byte after it is taken as data in any case.
-        if (in[i] == kEsc && i + 2 < size) {
+        if (in[i] == Escape && i + 2 < size) {
             if (const std::optional<Mode> next = EscapeMode(in[i + 1], in[i + 2])) {
                 mode = *next;
                 i += 3;
@@ -95,7 +95,7 @@ std::int32_t JIS2SJIS(const std::vector<std::uint8_t>& source, std::vector<std::
         }
         switch (mode) {
         case Mode::SingleByte: {
-            const void* esc = std::memchr(in + i + 1, kEsc, size - i - 1);
+            const void* esc = std::memchr(in + i + 1, Escape, size - i - 1);
             const std::size_t end =
                 esc != nullptr ? static_cast<const std::uint8_t*>(esc) - in : size;
             std::memmove(out + j, in + i, end - i);
@@ -106,30 +106,30 @@ std::int32_t JIS2SJIS(const std::vector<std::uint8_t>& source, std::vector<std::
         case Mode::TwoByte:
             do {
                 const std::uint8_t c1 = in[i];
-                if (c1 < kFirstGraphic) {
+                if (c1 < FirstGraphic) {
                     out[j++] = c1;
                     ++i;
                     if (IsLineEnd(c1)) {
                         mode = Mode::SingleByte;
                         break;
                     }
-                } else if (i + 1 == size || in[i + 1] < kFirstGraphic) {
+                } else if (i + 1 == size || in[i + 1] < FirstGraphic) {
                     // A lone first byte is kept; the line end or control after it stays itself.
                     out[j++] = c1;
                     ++i;
                 } else {
-                    out[j] = kPairTables.lead[c1];
-                    out[j + 1] = kPairTables.trail[c1 & 1][in[i + 1]];
+                    out[j] = Pairs.lead[c1];
+                    out[j + 1] = Pairs.trail[c1 & 1][in[i + 1]];
                     i += 2;
                     j += 2;
                 }
-            } while (i < size && in[i] != kEsc);
+            } while (i < size && in[i] != Escape);
             break;
         case Mode::Katakana:
             do {
                 const std::uint8_t c = in[i++];
-                if (c >= kFirstGraphic && c <= kLastKatakana) {
-                    out[j++] = static_cast<std::uint8_t>(c + kKatakanaOffset);
+                if (c >= FirstGraphic && c <= LastKatakana) {
+                    out[j++] = static_cast<std::uint8_t>(c + KatakanaOffset);
                 } else {
                     out[j++] = c;
                     if (IsLineEnd(c)) {
@@ -137,7 +137,7 @@ std::int32_t JIS2SJIS(const std::vector<std::uint8_t>& source, std::vector<std::
                         break;
                     }
                 }
-            } while (i < size && in[i] != kEsc);
+            } while (i < size && in[i] != Escape);
             break;
         }
     }

@@ -5,12 +5,12 @@
 namespace text_scan {
 
 std::size_t AsciiPrefixLength(const std::uint8_t* data, std::size_t size) {
-    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+    constexpr std::uint64_t HighBits = 0x8080808080808080ULL;
     std::size_t i = 0;
     for (; i + sizeof(std::uint64_t) <= size; i += sizeof(std::uint64_t)) {
         std::uint64_t word;
         std::memcpy(&word, data + i, sizeof word);
-        if ((word & kHighBits) != 0) {
+        if ((word & HighBits) != 0) {
             break;
         }
     }

@@ -93,6 +93,9 @@ inline constexpr int WSAHOST_NOT_FOUND = 11001;
 inline constexpr int WSATRY_AGAIN = 11002;
 inline constexpr int WSANO_RECOVERY = 11003;
 inline constexpr int WSANO_DATA = 11004;
+// The component's own number, not a Windows Sockets one: an operation that the state of the
+// socket (or socket object) does not allow.
+inline constexpr int ErrorInvalidState = 40020;
 
 // The 16-byte IPv4 socket address: family, port high byte first, address in network order.
 struct SockAddrIn {

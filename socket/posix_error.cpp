@@ -7,6 +7,12 @@
 
 namespace posix_error {
 
+namespace {
+
+thread_local int t_lastError = 0;
+
+} // namespace
+
 int FromErrno(int err) {
     using namespace winsock;
     switch (err) {
@@ -14,16 +20,16 @@ int FromErrno(int err) {
         return 0;
     case EINTR:
         return WSAEINTR;
-    case EACCES:
+    case EACCES: // a privileged port, or a firewall
     case EPERM:
-        return WSAEACCES;
+        return WSAEADDRNOTAVAIL;
     case EFAULT:
         return WSAEFAULT;
-    case EINVAL:
-        return WSAEINVAL;
-    case EMFILE:
+    case EINVAL: // the socket's state does not allow the call
+        return ErrorInvalidState;
+    case EMFILE: // descriptors run out: a resource of the system, as buffers are
     case ENFILE:
-        return WSAEMFILE;
+        return WSAENOBUFS;
     case EAGAIN:
     case EINPROGRESS:
         return WSAEWOULDBLOCK;
@@ -35,11 +41,11 @@ int FromErrno(int err) {
     case EMSGSIZE:
         return WSAEMSGSIZE;
     case EPROTONOSUPPORT:
-        return WSAEPROTONOSUPPORT;
+    case ESOCKTNOSUPPORT:
+    case EPROTOTYPE:
     case EOPNOTSUPP:
-        return WSAEOPNOTSUPP;
     case EAFNOSUPPORT:
-        return WSAEAFNOSUPPORT;
+        return WSAEPROTONOSUPPORT;
     case EADDRINUSE:
         return WSAEADDRINUSE;
     case EADDRNOTAVAIL:
@@ -91,7 +97,7 @@ int FromResolver(int status, int savedErrno) {
     case EAI_ADDRFAMILY:
         return WSANO_DATA;
     case EAI_FAMILY:
-        return WSAEAFNOSUPPORT;
+        return WSANO_DATA;
     case EAI_MEMORY:
         return WSAENOBUFS;
     case EAI_SYSTEM:
@@ -99,6 +105,36 @@ int FromResolver(int status, int savedErrno) {
     default:
         return WSANO_RECOVERY;
     }
+}
+
+int LastError() {
+    return t_lastError;
+}
+
+int Fail(int error) {
+    t_lastError = error;
+    return winsock::SOCKET_ERROR;
+}
+
+int FailErrno() {
+    return Fail(FromErrno(errno));
+}
+
+bool IsConnectOutcome(int err) {
+    switch (err) {
+    case ECONNREFUSED:
+    case ENETUNREACH:
+    case EHOSTUNREACH:
+    case ETIMEDOUT:
+    case ECONNRESET:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool EndsConnection(int err) {
+    return err == ECONNRESET || err == ETIMEDOUT || err == ECONNABORTED || err == ENETRESET;
 }
 
 } // namespace posix_error

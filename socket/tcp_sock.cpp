@@ -47,10 +47,6 @@ std::uint32_t Loopback() {
     return address;
 }
 
-bool IsLeadByte(std::uint8_t byte) {
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
 bool SurvivesRoundTrip(const std::uint8_t* bytes, std::size_t count) {
     const std::vector<std::uint8_t> back =
         AnsiCodePage::ToBytes(AnsiCodePage::ToText(bytes, count));
@@ -399,7 +395,7 @@ bool TCPSock::Connect() {
     m_State = StateResolvingHost;
     m_RemoteHostIP = m_proc.ResolveHost(m_RemoteHost);
     if (m_RemoteHostIP == WS_INADDR_NONE) {
-        m_LastError = PlatformError();
+        m_LastError = m_proc.LookupError();
         return false;
     }
     m_State = StateHostResolved;
@@ -488,7 +484,7 @@ std::size_t TCPSock::WholeCharacterLength(std::size_t ReadByte) const {
     const std::uint8_t* bytes = m_RecvBuffer.Data();
     std::vector<std::size_t> ends;
     for (std::size_t pos = 0; pos < ReadByte;) {
-        pos += IsLeadByte(bytes[pos]) ? 2 : 1;
+        pos += AnsiCodePage::IsLeadByte(bytes[pos]) ? 2 : 1;
         if (pos > ReadByte) {
             break;
         }

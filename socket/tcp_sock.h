@@ -31,7 +31,7 @@ public:
     };
 
     // The component's own error number: an operation the current state does not allow.
-    static constexpr std::int32_t ErrorInvalidState = TCPSockProc::ErrorInvalidState;
+    static constexpr std::int32_t ErrorInvalidState = winsock::ErrorInvalidState;
 
     explicit TCPSock(TCPSockProc& proc);
     ~TCPSock() override;

@@ -115,34 +115,36 @@ LRESULT TCPSockProc::NotifyWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARA
 }
 
 std::string TCPSockProc::GetErrorText(std::int32_t Number) {
-    static const std::map<std::int32_t, const char*> texts = {
-        {10004, "処理がキャンセルされました。"},
-        {10014, "要求されたアドレスはブロードキャストアドレスですが、フラグが設定されていません。"},
-        {10035, "ソケットはブロック化処理を行いませんが、指定された処理はブロック化を行います。"},
-        {10036, "ブロック化を行う Winsock 処理が進行中です。"},
-        {10037, "処理が完了しました。進行中のブロック化処理はありません。"},
-        {10038, "記述子がソケットではありません。"},
-        {10040, "データグラムが大きすぎてバッファ内に納まらず、切り詰められました。"},
-        {10043, "指定したポートがサポートされていません。"},
-        {10048, "アドレスが使用中です。"},
-        {10049, "アドレスをローカルマシンから取得できません。"},
-        {10050, "ネットワークサブシステムが失敗しました。"},
-        {10051, "現時点ではこのホストからネットワークにアクセスできません。"},
-        {10052, "SO_KEEPALIVE が設定されており、接続のタイムアウトが発生しました。"},
-        {10053, "タイムアウトその他の不具合で接続処理が中止されました。"},
-        {10054, "接続がリモート側のマシンからリセットされました。"},
-        {10055, "使用できるバッファ領域がありません。"},
-        {10056, "ソケットは既に接続されています。"},
-        {10057, "ソケットは接続されていません。"},
-        {10058, "ソケットは終了しています。"},
-        {10060, "ソケットは終了しました。"},
-        {10061, "接続が強制的に拒絶されました。"},
-        {10065, "ホストへの経路がありません。"},
-        {10093, "まず WinsockInit を呼び出す必要があります。"},
-        {11001, "ホストが見つかりません。"},
-        {11002, "非正式応答。ホストが見つかりません。"},
-        {11003, "回復不能なエラーです。"},
-        {11004, "名前は有効ですが、要求された型のデータレコードがありません。"},
+    static const std::map<int, const char*> texts = {
+        {WSAEINTR, "処理がキャンセルされました。"},
+        {WSAEFAULT,
+         "要求されたアドレスはブロードキャストアドレスですが、フラグが設定されていません。"},
+        {WSAEWOULDBLOCK,
+         "ソケットはブロック化処理を行いませんが、指定された処理はブロック化を行います。"},
+        {WSAEINPROGRESS, "ブロック化を行う Winsock 処理が進行中です。"},
+        {WSAEALREADY, "処理が完了しました。進行中のブロック化処理はありません。"},
+        {WSAENOTSOCK, "記述子がソケットではありません。"},
+        {WSAEMSGSIZE, "データグラムが大きすぎてバッファ内に納まらず、切り詰められました。"},
+        {WSAEPROTONOSUPPORT, "指定したポートがサポートされていません。"},
+        {WSAEADDRINUSE, "アドレスが使用中です。"},
+        {WSAEADDRNOTAVAIL, "アドレスをローカルマシンから取得できません。"},
+        {WSAENETDOWN, "ネットワークサブシステムが失敗しました。"},
+        {WSAENETUNREACH, "現時点ではこのホストからネットワークにアクセスできません。"},
+        {WSAENETRESET, "SO_KEEPALIVE が設定されており、接続のタイムアウトが発生しました。"},
+        {WSAECONNABORTED, "タイムアウトその他の不具合で接続処理が中止されました。"},
+        {WSAECONNRESET, "接続がリモート側のマシンからリセットされました。"},
+        {WSAENOBUFS, "使用できるバッファ領域がありません。"},
+        {WSAEISCONN, "ソケットは既に接続されています。"},
+        {WSAENOTCONN, "ソケットは接続されていません。"},
+        {WSAESHUTDOWN, "ソケットは終了しています。"},
+        {WSAETIMEDOUT, "ソケットは終了しました。"},
+        {WSAECONNREFUSED, "接続が強制的に拒絶されました。"},
+        {WSAEHOSTUNREACH, "ホストへの経路がありません。"},
+        {WSANOTINITIALISED, "まず WinsockInit を呼び出す必要があります。"},
+        {WSAHOST_NOT_FOUND, "ホストが見つかりません。"},
+        {WSATRY_AGAIN, "非正式応答。ホストが見つかりません。"},
+        {WSANO_RECOVERY, "回復不能なエラーです。"},
+        {WSANO_DATA, "名前は有効ですが、要求された型のデータレコードがありません。"},
         {ErrorInvalidState, "現在の状態では不正な操作です。"},
     };
     if (auto found = texts.find(Number); found != texts.end()) {
@@ -157,6 +159,7 @@ std::uint32_t TCPSockProc::ResolveHost(const std::string& name) {
     if (address == WS_INADDR_NONE) {
         const std::optional<HostEnt> host = m_platform.gethostbyname(ansiName);
         address = host && !host->h_addr_list.empty() ? host->h_addr_list.front() : WS_INADDR_NONE;
+        m_LookupError = host ? WSAHOST_NOT_FOUND : m_platform.WSAGetLastError();
     }
     return address;
 }

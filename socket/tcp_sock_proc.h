@@ -17,9 +17,6 @@ class TCPSockProc {
 public:
     using SocketListEntry = std::pair<std::string, std::shared_ptr<NotificationTarget>>;
 
-    // The component's own error number: an operation the current state does not allow.
-    static constexpr std::int32_t ErrorInvalidState = 40020;
-
     explicit TCPSockProc(winsock::Platform& platform);
     TCPSockProc(const TCPSockProc&) = delete;
     TCPSockProc& operator=(const TCPSockProc&) = delete;
@@ -38,6 +35,9 @@ public:
     static std::string GetErrorText(std::int32_t Number);
     // Dotted text or a host name (UTF-8) to an address in network order; WS_INADDR_NONE when none.
     std::uint32_t ResolveHost(const std::string& name);
+    // Why the last ResolveHost gave no address: the number of the look-up that failed, or
+    // WSAHOST_NOT_FOUND when no call failed (the name resolved to no usable address).
+    std::int32_t LookupError() const { return m_LookupError; }
     // The host's official name (UTF-8), or "" when there is none.
     std::string ResolveAddress(std::uint32_t address);
     static std::string AddressToText(std::uint32_t address);
@@ -59,4 +59,5 @@ private:
     winsock::HWND m_NotifyWindow = 0;
     std::vector<SocketListEntry> m_SocketList;
     PendingConnection m_Pending;
+    std::int32_t m_LookupError = 0;
 };

@@ -7,8 +7,8 @@ using namespace winsock;
 namespace {
 
 // The program's own module, the only instance windows and classes are made with.
-constexpr HINSTANCE kModuleInstance = 1;
-constexpr int kAddressLength = static_cast<int>(sizeof(std::uint32_t));
+constexpr HINSTANCE ModuleInstance = 1;
+constexpr int AddressLength = static_cast<int>(sizeof(std::uint32_t));
 
 bool HoldsNul(const std::string& text) {
     return text.find('\0') != std::string::npos;
@@ -60,8 +60,8 @@ SOCKET WinPlatform::Adopt(win_sockets::Handle handle, unsigned notification) {
     // A notification number of its own, so that a message still queued for a closed socket whose
     // handle the system has given to a new one is recognised and dropped.
     if (notification == 0) {
-        notification = WinWindows::kFirstNotification +
-                       static_cast<unsigned>(s) % WinWindows::kNotificationCount;
+        notification = WinWindows::FirstNotification +
+                       static_cast<unsigned>(s) % WinWindows::NotificationCount;
     }
     m_sockets.emplace(s, SocketEntry{handle, notification});
     m_socketIds[handle] = s;
@@ -151,7 +151,7 @@ SOCKET WinPlatform::socket(int af, int type, int protocol) {
         return Fail(WSANOTINITIALISED, INVALID_SOCKET);
     }
     const win_sockets::Handle handle = win_sockets::Open(af, type, protocol);
-    if (handle == win_sockets::kInvalidHandle) {
+    if (handle == win_sockets::InvalidHandle) {
         return Fail(win_sockets::LastError(), INVALID_SOCKET);
     }
     return Adopt(handle, 0);
@@ -184,7 +184,7 @@ SOCKET WinPlatform::accept(SOCKET s, SockAddrIn& addr, int& addrlen) {
     }
     const SocketEntry listener = *entry;
     const win_sockets::Handle handle = win_sockets::Accept(listener.handle, &addr, &addrlen);
-    if (handle == win_sockets::kInvalidHandle) {
+    if (handle == win_sockets::InvalidHandle) {
         return Fail(win_sockets::LastError(), INVALID_SOCKET);
     }
     const SOCKET accepted = Adopt(handle, listener.notification);
@@ -278,7 +278,7 @@ std::optional<HostEnt> WinPlatform::gethostbyaddr(std::uint32_t addr, int len, i
         return Fail(WSANOTINITIALISED, std::optional<HostEnt>());
     }
     // The address is the four bytes given; a longer one would be read past them.
-    if (len != kAddressLength) {
+    if (len != AddressLength) {
         return Fail(WSAEFAULT, std::optional<HostEnt>());
     }
     if (type != WS_AF_INET) {
@@ -293,7 +293,7 @@ std::uint32_t WinPlatform::inet_addr(const std::string& cp) {
 }
 
 HINSTANCE WinPlatform::GetModuleInstance() {
-    return kModuleInstance;
+    return ModuleInstance;
 }
 
 std::uint16_t WinPlatform::RegisterClassA(const WndClass& wndClass) {
@@ -309,7 +309,7 @@ std::uint16_t WinPlatform::RegisterClassA(const WndClass& wndClass) {
 
 int WinPlatform::UnregisterClassA(const std::string& className, HINSTANCE hInstance) {
     // The system refuses while a window of the class exists.
-    if (hInstance != kModuleInstance || m_classes.count(className) == 0 ||
+    if (hInstance != ModuleInstance || m_classes.count(className) == 0 ||
         !m_windows.RemoveClass(className)) {
         return 0;
     }
@@ -322,7 +322,7 @@ HWND WinPlatform::CreateWindowExA(std::uint32_t dwExStyle, const std::string& cl
                                   int y, int nWidth, int nHeight, HWND hWndParent,
                                   std::int32_t hMenu, HINSTANCE hInstance, std::intptr_t lpParam) {
     // Only top-level windows of this layer's own classes: the notification windows.
-    if (hWndParent != 0 || hInstance != kModuleInstance || m_classes.count(className) == 0) {
+    if (hWndParent != 0 || hInstance != ModuleInstance || m_classes.count(className) == 0) {
         return 0;
     }
     void* handle = m_windows.Create(dwExStyle, className, windowName, dwStyle, x, y, nWidth,

@@ -11,7 +11,7 @@
 namespace win_sockets {
 
 using Handle = std::uintptr_t;
-inline constexpr Handle kInvalidHandle = ~Handle{0};
+inline constexpr Handle InvalidHandle = ~Handle{0};
 
 int Startup(std::uint16_t version);
 int Cleanup();

@@ -7,8 +7,8 @@ namespace {
 LRESULT CALLBACK Trampoline(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     const auto* receiver =
         reinterpret_cast<const WinWindows::Receiver*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (receiver != nullptr && message >= WinWindows::kFirstNotification &&
-        message < WinWindows::kFirstNotification + WinWindows::kNotificationCount) {
+    if (receiver != nullptr && message >= WinWindows::FirstNotification &&
+        message < WinWindows::FirstNotification + WinWindows::NotificationCount) {
         (*receiver)(window, message, wParam, lParam);
         return 0;
     }

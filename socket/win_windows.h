@@ -12,8 +12,8 @@
 class WinWindows {
 public:
     // WM_APP up to 0xBFFF, the numbers no system message uses.
-    static constexpr unsigned kFirstNotification = 0x8000;
-    static constexpr unsigned kNotificationCount = 0x4000;
+    static constexpr unsigned FirstNotification = 0x8000;
+    static constexpr unsigned NotificationCount = 0x4000;
 
     using Receiver = std::function<void(void* window, unsigned message, std::uintptr_t wParam,
                                         std::intptr_t lParam)>;

@@ -1,15 +1,10 @@
 #include "client/qt/key_press_filter.h"
 
+#include "client/form_constants.h"
 #include "encoding/ansi_code_page.h"
 
 #include <QInputMethodEvent>
 #include <QKeyEvent>
-
-namespace {
-
-constexpr std::int16_t KeyEnter = 13;
-
-} // namespace
 
 KeyPressFilter::KeyPressFilter(QObject& watched, Handler handler) : m_handler(std::move(handler)) {
     watched.installEventFilter(this);

@@ -4,12 +4,12 @@
 
 namespace {
 
-const JisX0208Character kTable[] = {
+const JisX0208Character Table[] = {
 #include "tests/encoding/jis_x0208_cp932.inc"
 };
 
 } // namespace
 
 std::span<const JisX0208Character> JisX0208Table() {
-    return kTable;
+    return Table;
 }

@@ -185,6 +185,9 @@ TEST_F(TCPSockTest, ConnectFailuresKeepTheirStateAndNumberUntilCloseTCP) {
          TCPSock::StateClosed, WSAEMFILE},
         {"name does not resolve", [] {}, "nowhere.invalid", TCPSock::StateResolvingHost,
          WSAHOST_NOT_FOUND},
+        // No call fails: the number left by an earlier failure must not stand for this one.
+        {"resolves to no address", [&] { fake.SetLastError(WSAECONNREFUSED); }, "255.255.255.255",
+         TCPSock::StateResolvingHost, WSAHOST_NOT_FOUND},
         {"selection fails", [&] { fake.Script("WSAAsyncSelect", SOCKET_ERROR, WSAENOTSOCK); },
          "127.0.0.1", TCPSock::StateHostResolved, WSAENOTSOCK},
         {"refused at once", [&] { fake.Script("connect", SOCKET_ERROR, WSAECONNREFUSED); },
