@@ -7,6 +7,9 @@ PACKAGES := g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchm
 WINDOWS_PACKAGES := cmake ninja-build mingw-w64 g++-mingw-w64-x86-64-posix googletest wine wine64 \
                     xvfb xauth
 WINEPREFIX_DIR := $(CURDIR)/build/windows/wineprefix
+# The first display number a virtual display tries: programs started at the same moment by
+# xvfb-run -a from one number can take the same display, and one loses it when the other ends.
+XVFB_FIRST = $$((100 + $$$$ % 800))
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 FUZZ_SECONDS ?= 60
 
@@ -74,7 +77,7 @@ test-windows: deps windows
 	@set -e; export WINEPREFIX=$(WINEPREFIX_DIR) WINEDEBUG=-all; \
 	mkdir -p $(WINEPREFIX_DIR); wineserver -p; \
 	timeout 300 tools/wine_run.sh wineboot >/dev/null 2>&1 </dev/null; \
-	status=0; timeout 1800 xvfb-run -a ctest --preset windows || status=$$?; \
+	status=0; timeout 1800 xvfb-run -a -n $(XVFB_FIRST) ctest --preset windows || status=$$?; \
 	wineserver -k || true; exit $$status
 
 # Starts hoshiwa.exe under Wine, with a private ngircd as for make run.
@@ -84,7 +87,7 @@ run-windows: windows
 # The Windows log flood benchmark, under Wine on a virtual display.
 bench-windows: windows
 	@set -e; export WINEPREFIX=$(WINEPREFIX_DIR) WINEDEBUG=-all; mkdir -p $(WINEPREFIX_DIR); \
-	timeout 1800 xvfb-run -a tools/wine_run.sh build/windows/bench/win32_log_flood.exe
+	timeout 1800 xvfb-run -a -n $(XVFB_FIRST) tools/wine_run.sh build/windows/bench/win32_log_flood.exe
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

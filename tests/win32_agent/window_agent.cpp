@@ -28,7 +28,7 @@ class Agent {
 public:
     explicit Agent(Win32MainWindow& window) : m_window(window) {}
 
-    // Returns the reply's words after "ok"; false in closed once the window is gone.
+    // Returns the reply's words after "ok"; sets closed once the window is gone.
     std::string Carry(const std::string& line, bool& closed) {
         std::istringstream words(line);
         std::string command;
