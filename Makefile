@@ -6,7 +6,6 @@ PACKAGES := g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchm
             libc-bin
 WINDOWS_PACKAGES := cmake ninja-build mingw-w64 g++-mingw-w64-x86-64-posix googletest wine wine64 \
                     xvfb xauth
-WINEPREFIX_DIR := $(CURDIR)/build/windows/wineprefix
 # The first display number a virtual display tries: programs started at the same moment by
 # xvfb-run -a from one number can take the same display, and one loses it when the other ends.
 XVFB_FIRST = $$((100 + $$$$ % 800))
@@ -66,19 +65,13 @@ windows: deps-windows
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows
 
-# A persistent wineserver, with Wine's own background programs started here (wineboot, which also
-# sets up a fresh prefix), keeps each test's start short and leaves no process holding a test's
-# output open; it is stopped again whatever the tests' outcome. The display is a virtual one. The
+# The Windows tests under Wine, on a virtual display (tools/run_windows_tests.sh says how). The
 # end-to-end session is a Linux program (it starts ngircd and a raw client) that drives the Windows
 # window under Wine; the default preset builds it.
 test-windows: deps windows
 	cmake --preset default >/dev/null
 	cmake --build --preset default --target e2e_wine_tests
-	@set -e; export WINEPREFIX=$(WINEPREFIX_DIR) WINEDEBUG=-all; \
-	mkdir -p $(WINEPREFIX_DIR); wineserver -p; \
-	timeout 300 tools/wine_run.sh wineboot >/dev/null 2>&1 </dev/null; \
-	status=0; timeout 1800 xvfb-run -a -n $(XVFB_FIRST) ctest --preset windows || status=$$?; \
-	wineserver -k || true; exit $$status
+	timeout 1800 xvfb-run -a -n $(XVFB_FIRST) tools/run_windows_tests.sh
 
 # Starts hoshiwa.exe under Wine, with a private ngircd as for make run.
 run-windows: windows
@@ -86,7 +79,6 @@ run-windows: windows
 
 # The Windows log flood benchmark, under Wine on a virtual display.
 bench-windows: windows
-	@set -e; export WINEPREFIX=$(WINEPREFIX_DIR) WINEDEBUG=-all; mkdir -p $(WINEPREFIX_DIR); \
 	timeout 1800 xvfb-run -a -n $(XVFB_FIRST) tools/wine_run.sh build/windows/bench/win32_log_flood.exe
 
 format:

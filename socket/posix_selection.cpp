@@ -414,8 +414,13 @@ int PosixSelection::connect(SOCKET s, const SockAddrIn& name, int namelen) {
 }
 
 int PosixSelection::getsockname(SOCKET s, SockAddrIn& name, int& namelen) {
-    if (Usable(s) == nullptr) {
+    const SocketState* st = Usable(s);
+    if (st == nullptr) {
         return SOCKET_ERROR;
+    }
+    // As on Windows, a socket neither bound nor connecting has no name (Linux gives 0.0.0.0:0).
+    if (st->phase == Phase::Created) {
+        return Fail(WSAEINVAL);
     }
     if (CheckAddressLength(namelen) != 0) {
         return SOCKET_ERROR;

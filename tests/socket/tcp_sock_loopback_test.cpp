@@ -1,16 +1,14 @@
-// Two TCPSock objects talking over real loopback sockets through PosixPlatform's pump.
+// Two TCPSock objects talking over real loopback sockets through the system's platform layer.
 
-#include "socket/posix_platform.h"
 #include "socket/tcp_sock.h"
 #include "socket/tcp_sock_events.h"
 #include "socket/tcp_sock_proc.h"
-#include "tests/socket/system_resolver.h"
+#include "tests/socket/system_platform.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <random>
-#include <unistd.h>
 
 using namespace winsock;
 using namespace std::chrono_literals;
@@ -65,7 +63,7 @@ struct Peer : TCPSockEvents {
 
 class TCPSockLoopbackTest : public ::testing::Test {
 protected:
-    PosixPlatform platform;
+    SystemPlatform platform;
     TCPSockProc proc{platform};
     std::unique_ptr<Peer> listener, server, client;
 
@@ -87,7 +85,7 @@ protected:
     }
     // Binds the listener to a free port (Bind(0) would not tell which) and listens.
     int Listen() {
-        std::mt19937 random(static_cast<std::uint32_t>(getpid()));
+        std::mt19937 random(std::random_device{}());
         for (int attempt = 0; attempt < 100; ++attempt) {
             const int port = 20000 + static_cast<int>(random() % 40000);
             if (listener->sock->Bind(port) && listener->sock->Listen()) {
@@ -160,11 +158,13 @@ TEST_F(TCPSockLoopbackTest, CloseTCPWithBytesQueuedDropsThem) {
     Connected();
     ASSERT_TRUE(client->sock->SendBinaryData(Bytes(64 * 1024 * 1024, 'q')));
     Run([] { return false; }, 20ms); // some of it goes out
+    // Windows may take all of it at once; nothing is then left to drop.
+    const std::size_t handedOver = 64u * 1024 * 1024 - client->sock->BytesRemaining();
     client->sock->CloseTCP();
     EXPECT_EQ(client->sock->BytesRemaining(), 0);
     EXPECT_EQ(client->sock->State(), TCPSock::StateClosed);
     ASSERT_TRUE(Run([&] { return server->closed || server->error != 0; }));
-    EXPECT_LT(server->received.size(), 64u * 1024 * 1024);
+    EXPECT_LE(server->received.size(), handedOver);
     EXPECT_EQ(proc.SocketList().size(), 2u) << "the listener and the server side";
 }
 
