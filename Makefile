@@ -13,7 +13,8 @@ XVFB_FIRST = $$((100 + $$$$ % 800))
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps deps-windows build test sanitize bench fuzz windows test-windows run format clean
+.PHONY: all deps deps-windows build test sanitize bench fuzz windows test-windows bench-windows run \
+        run-windows format clean
 
 all: build
 
@@ -65,9 +66,21 @@ windows: deps-windows
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows
 
-# The Windows tests under Wine, on a virtual display (tools/run_windows_tests.sh says how).
-test-windows: windows
+# The Windows tests under Wine, on a virtual display (tools/run_windows_tests.sh says how). The
+# end-to-end session is a Linux program (it starts ngircd and a raw client) that drives the Windows
+# window under Wine; the default preset builds it.
+test-windows: deps windows
+	cmake --preset default >/dev/null
+	cmake --build --preset default --target e2e_wine_tests
 	WINEPREFIX=$(WINEPREFIX_DIR) timeout 1800 xvfb-run -a -n $(XVFB_FIRST) tools/run_windows_tests.sh
+
+# Starts hoshiwa.exe under Wine, with a private ngircd as for make run.
+run-windows: windows
+	bash tools/run_hoshiwa.sh build/windows
+
+# The Windows log flood benchmark, under Wine on a virtual display.
+bench-windows: windows
+	timeout 1800 xvfb-run -a -n $(XVFB_FIRST) tools/wine_run.sh build/windows/bench/win32_log_flood.exe
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -414,18 +414,19 @@ void Form_Main::AnswerPing(std::span<const std::uint8_t> line) {
     SendBytes(std::move(answer), logged);
 }
 
+// The socket raises its events from inside a window procedure, which no exception may leave.
 void Form_Main::CloseTCP() {
-    Winsock_CloseTCP();
+    Guard([this] { Winsock_CloseTCP(); });
 }
 
 void Form_Main::ConnectTCP() {
-    Winsock_ConnectTCP();
+    Guard([this] { Winsock_ConnectTCP(); });
 }
 
 void Form_Main::DataArrival(std::int32_t BytesTotal) {
-    Winsock_DataArrival(BytesTotal);
+    Guard([this, BytesTotal] { Winsock_DataArrival(BytesTotal); });
 }
 
 void Form_Main::Error(std::int32_t Number) {
-    Winsock_Error(Number);
+    Guard([this, Number] { Winsock_Error(Number); });
 }

@@ -1,18 +1,22 @@
 #!/usr/bin/env bash
 # Starts Hoshiwa from a build folder. When nothing listens on 127.0.0.1:6667 (the window's default
 # server, localhost:6667), a private ngircd is started there first, with its configuration, pid
-# file and log in <build>/run-ngircd/, and stopped again when the window closes.
+# file and log in <build>/run-ngircd/, and stopped again when the window closes. A Windows build
+# (hoshiwa.exe) runs under Wine.
 set -euo pipefail
 
 build=${1:?usage: run_hoshiwa.sh <build folder>}
-program="$build/hoshiwa"
+program=("$build/hoshiwa")
+if [ ! -x "$build/hoshiwa" ] && [ -f "$build/hoshiwa.exe" ]; then
+    program=("$(dirname "$0")/wine_run.sh" "$build/hoshiwa.exe")
+fi
 folder="$build/run-ngircd"
 port=6667
 
 listening() { (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; }
 
 if listening; then
-    exec "$program"
+    exec "${program[@]}"
 fi
 
 ngircd=$(command -v ngircd || echo /usr/sbin/ngircd)
@@ -69,4 +73,4 @@ if ! listening; then
 fi
 echo "ngircd listens on 127.0.0.1:$port until the window closes"
 
-"$program"
+"${program[@]}"

@@ -1,5 +1,21 @@
+// The socket layer's names first: <windows.h> defines its error numbers as macros.
+#include "socket/tcp_sock_proc.h"
+#include "socket/win_platform.h"
+
+#include "client/win32/message_loop.h"
+#include "client/win32/win32_main_window.h"
+
 #include <windows.h>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    return 0;
+#include <cstdlib>
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    WinPlatform platform;
+    TCPSockProc proc(platform);
+    Win32MainWindow window(proc);
+    if (!window.Load()) {
+        return EXIT_FAILURE;
+    }
+    window.Show();
+    return MessageLoop::Run(window.Handle());
 }

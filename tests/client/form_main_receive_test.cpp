@@ -162,6 +162,17 @@ TEST_F(FormMainReceive, EachConnectionStartsWithNothingHeldOver) {
         << "a LF after a CR of the last connection is a line end of its own";
 }
 
+TEST_F(FormMainReceive, AFailureWhileAnArrivalIsHandledIsLoggedAndGivesUpTheConnection) {
+    const auto s = Connect();
+    const auto before = Log().size();
+    Ctl.Lst_Msg.FailingAdditions = 1;
+    Receive(s, "one\r\n");
+    EXPECT_EQ(LogFrom(before),
+              (std::vector<std::string>{"エラー：the list takes no more entries"}));
+    EXPECT_TRUE(Ctl.Cmd_Connect.Visible());
+    EXPECT_FALSE(Ctl.Cmd_Disconnect.Visible());
+}
+
 TEST_F(FormMainReceive, AnEndlessLineIsLoggedInPiecesOfTheCap) {
     const auto s = Connect();
     const auto before = Log().size();

@@ -57,6 +57,10 @@ QtWindowDriver::QtWindowDriver()
     m_window->show();
 }
 
+std::unique_ptr<WindowDriver> WindowDriver::Make() {
+    return std::make_unique<QtWindowDriver>();
+}
+
 QtWindowDriver::~QtWindowDriver() {
     m_window.reset();
 }

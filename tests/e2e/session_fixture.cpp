@@ -1,7 +1,5 @@
 #include "tests/e2e/session_fixture.h"
 
-#include "tests/e2e/qt_window_driver.h"
-
 #include <sstream>
 
 SessionFixture::SessionFixture(NgircdServer::Options options, PrivateServer privateServer)
@@ -11,7 +9,7 @@ void SessionFixture::SetUp() {
     if (m_privateServer == PrivateServer::Start) {
         ASSERT_TRUE(server.Start()) << server.Error();
     }
-    window = std::make_unique<QtWindowDriver>();
+    window = WindowDriver::Make();
 }
 
 void SessionFixture::TearDown() {

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,4 +38,7 @@ public:
     static bool IsTimedEntry(const std::string& entry);
 
     static constexpr std::chrono::milliseconds TurnLength{20};
+
+    // The window of the front end the test program is built with.
+    static std::unique_ptr<WindowDriver> Make();
 };

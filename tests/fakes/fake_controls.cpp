@@ -26,6 +26,10 @@ void FakeListBox::AddItem(const std::string& item, int index) {
     if (index < 0 || index > ListCount()) {
         throw std::out_of_range("FakeListBox::AddItem: index out of range");
     }
+    if (FailingAdditions > 0) {
+        --FailingAdditions;
+        throw std::runtime_error("the list takes no more entries");
+    }
     m_items.insert(m_items.begin() + index, item);
     ++m_additions;
 }

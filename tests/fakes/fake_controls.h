@@ -56,6 +56,8 @@ public:
     const std::deque<std::string>& Items() const { return m_items; }
     // Entries added since the list was made.
     std::size_t Additions() const { return m_additions; }
+    // This many additions from now on fail with an exception.
+    int FailingAdditions = 0;
 
 private:
     std::deque<std::string> m_items{" "};
