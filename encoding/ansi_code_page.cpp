@@ -168,35 +168,6 @@ std::vector<std::uint8_t> AnsiCodePage::ToBytes(std::string_view text) {
     return bytes;
 }
 
-std::optional<std::vector<std::uint8_t>> AnsiCodePage::ToBytesExactly(std::string_view text) {
-    const auto* data = reinterpret_cast<const std::uint8_t*>(text.data());
-    const std::size_t ascii = AsciiPrefixLength(data, text.size());
-    if (ascii == text.size()) {
-        return std::vector<std::uint8_t>(data, data + ascii);
-    }
-    // All of CP932 lies in the Basic Multilingual Plane, and glibc drops some characters beyond
-    // it without refusing them.
-    for (std::size_t i = ascii; i < text.size();) {
-        const Utf8Sequence sequence = ReadUtf8(data + i, text.size() - i);
-        if (!sequence.valid || sequence.codePoint >= 0x10000) {
-            return std::nullopt;
-        }
-        i += sequence.length;
-    }
-    bool refused = false;
-    std::vector<std::uint8_t> bytes(text.size());
-    std::memcpy(bytes.data(), data, ascii);
-    Convert(Descriptors().toCodePage.Handle(), data + ascii, text.size() - ascii, bytes, ascii,
-            MissingCharacter, [&refused](const std::uint8_t* p, std::size_t left) {
-                refused = true;
-                return ReadUtf8(p, left).length;
-            });
-    if (refused) {
-        return std::nullopt;
-    }
-    return bytes;
-}
-
 std::string AnsiCodePage::ToText(const std::uint8_t* data, std::size_t size) {
     const std::size_t ascii = AsciiPrefixLength(data, size);
     if (ascii == size) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -15,7 +16,16 @@ public:
     // A character CP932 lacks becomes "?". NUL characters become zero bytes.
     static std::vector<std::uint8_t> ToBytes(std::string_view text);
     // The bytes of the text when CP932 has a code for each of its characters; nothing otherwise.
-    static std::optional<std::vector<std::uint8_t>> ToBytesExactly(std::string_view text);
+    // "?" is never a byte of a two-byte character, so any "?" beyond those of the text stands for
+    // a character ToBytes could not write.
+    static std::optional<std::vector<std::uint8_t>> ToBytesExactly(std::string_view text) {
+        std::vector<std::uint8_t> bytes = ToBytes(text);
+        if (std::count(bytes.begin(), bytes.end(), '?') !=
+            std::count(text.begin(), text.end(), '?')) {
+            return std::nullopt;
+        }
+        return bytes;
+    }
     // An invalid or cut-off sequence becomes U+FFFD, which does not survive the way back.
     // Zero bytes become NUL characters.
     static std::string ToText(const std::uint8_t* data, std::size_t size);
