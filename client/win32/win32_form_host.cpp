@@ -17,3 +17,20 @@ TimeOfDay Win32FormHost::Now() const {
     GetLocalTime(&local);
     return {local.wHour, local.wMinute, local.wSecond};
 }
+
+void Win32FormHost::AtEndOfTurn(std::function<void()> work) {
+    // Window painting waits until no posted message is left, so the work runs before it.
+    if (m_endOfTurn.empty() && PostMessageW(m_owner, m_endOfTurnMessage, 0, 0) == FALSE) {
+        work();
+        return;
+    }
+    m_endOfTurn.push_back(std::move(work));
+}
+
+void Win32FormHost::RunEndOfTurn() {
+    std::vector<std::function<void()>> due;
+    due.swap(m_endOfTurn);
+    for (const auto& work : due) {
+        work();
+    }
+}

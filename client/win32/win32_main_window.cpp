@@ -14,6 +14,7 @@ namespace {
 
 const wchar_t* const WindowClass = L"HoshiwaMainWindow";
 constexpr UINT SettleLogMessage = WM_APP + 1;
+constexpr UINT EndOfTurnMessage = WM_APP + 2;
 constexpr int FirstControlId = 100;
 constexpr DWORD WindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD WindowExStyle = WS_EX_CONTROLPARENT;
@@ -78,7 +79,7 @@ Win32MainWindow::Win32MainWindow(TCPSockProc& proc)
     if (m_window == nullptr) {
         throw std::runtime_error("the main window could not be created");
     }
-    m_host.SetOwner(m_window);
+    m_host.SetOwner(m_window, EndOfTurnMessage);
     BuildControls();
 
     m_Lst_Msg = std::make_unique<Win32ListBox>(Control("Lst_Msg"), m_window, SettleLogMessage);
@@ -255,6 +256,9 @@ LRESULT Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     case SettleLogMessage:
         Guarded([this] { m_Lst_Msg->Settle(); });
+        return 0;
+    case EndOfTurnMessage:
+        Guarded([this] { m_host.RunEndOfTurn(); });
         return 0;
     case WM_ACTIVATE:
         if (LOWORD(wParam) == WA_INACTIVE) {
