@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <exception>
 #include <stdexcept>
 #include <vector>
 
@@ -218,18 +217,9 @@ void Win32MainWindow::KeyPress(WPARAM character) {
 }
 
 void Win32MainWindow::Guarded(const std::function<void()>& action) {
-    // An exception must not unwind through the system's code that called the procedure.
-    try {
-        action();
-    } catch (const std::exception& failure) {
-        try {
-            m_form->AddLog("エラー：" + std::string(failure.what()));
-        } catch (...) {
-            MessageBeep(MB_ICONERROR);
-        }
-    } catch (...) {
-        MessageBeep(MB_ICONERROR);
-    }
+    // An exception must not unwind through the system's code that called the procedure: it is
+    // logged and the connection given up, as in the other front end.
+    m_form->Guard(action);
 }
 
 LRESULT CALLBACK Win32MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam,
