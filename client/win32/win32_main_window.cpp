@@ -1,6 +1,7 @@
 #include "client/win32/win32_main_window.h"
 
 #include "client/form_layout.h"
+#include "client/form_wiring.h"
 #include "client/win32/key_code.h"
 #include "client/win32/wide_text.h"
 
@@ -90,21 +91,9 @@ Win32MainWindow::Win32MainWindow(TCPSockProc& proc)
         return *m_buttons.find(name)->second;
     };
     m_form = std::make_unique<Form_Main>(
-        proc, FormMainControls{*m_Lst_Msg, text("Txt_SendMsg"), *m_Label1, text("Txt_Host"),
-                               text("Txt_UserID"), button("Cmd_Connect"), text("Txt_RealName"),
-                               button("Cmd_SetUser"), text("Txt_NickName"), button("Cmd_SetNick"),
-                               text("Txt_Ch"), button("Cmd_Join"), button("Cmd_Part"),
-                               button("Cmd_Disconnect"), m_host});
+        proc, FormWiring::Controls(*m_Lst_Msg, *m_Label1, text, button, m_host));
 
-    const std::pair<std::string_view, void (Form_Main::*)()> clicks[] = {
-        {"Cmd_Connect", &Form_Main::Cmd_Connect_Click},
-        {"Cmd_Disconnect", &Form_Main::Cmd_Disconnect_Click},
-        {"Cmd_Join", &Form_Main::Cmd_Join_Click},
-        {"Cmd_Part", &Form_Main::Cmd_Part_Click},
-        {"Cmd_SetNick", &Form_Main::Cmd_SetNick_Click},
-        {"Cmd_SetUser", &Form_Main::Cmd_SetUser_Click},
-    };
-    for (const auto& [name, handler] : clicks) {
+    for (const auto& [name, handler] : FormWiring::Clicks) {
         m_clicks.emplace(GetDlgCtrlID(Control(name)), handler);
     }
     HWND sendMsg = Control("Txt_SendMsg");
