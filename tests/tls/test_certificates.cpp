@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 
 namespace {
@@ -56,8 +57,8 @@ bool TestCertificates::Sign(Pair& pair, const std::string& name, const std::stri
     pair = {m_folder / (name + ".crt"), m_folder / (name + ".key")};
     const std::filesystem::path request = m_folder / (name + ".csr");
     const std::filesystem::path extensions = m_folder / (name + ".ext");
-    return Run("echo subjectAltName=" + alternatives + " >" + Quoted(extensions)) &&
-           Run(std::string("openssl req ") + NewKey + " -keyout " + Quoted(pair.Key) + " -out " +
+    std::ofstream(extensions) << "subjectAltName=" << alternatives << "\n";
+    return Run(std::string("openssl req ") + NewKey + " -keyout " + Quoted(pair.Key) + " -out " +
                Quoted(request) + " -subj /CN=" + name) &&
            Run("openssl x509 -req -in " + Quoted(request) + " -CA " + Quoted(m_ca.Certificate) +
                " -CAkey " + Quoted(m_ca.Key) + " -CAcreateserial -extfile " + Quoted(extensions) +
