@@ -1,9 +1,9 @@
 // The encrypted side of PosixSelection: the handshake, and recv and send over a session. The
 // kernel carries the encrypted bytes; what the selection rules speak of are the decrypted ones.
 
+#include "socket/posix/error.h"
+#include "socket/posix/selection.h"
 #include "socket/posix/tls_channel.h"
-#include "socket/posix_error.h"
-#include "socket/posix_selection.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -25,7 +25,7 @@ struct FakePlatformContract {
 };
 
 #ifndef _WIN32
-#include "socket/posix_platform.h"
+#include "socket/posix/platform.h"
 #include "tests/socket/system_resolver.h"
 #include "tests/tls/tls_relay.h"
 
@@ -62,7 +62,7 @@ using PlatformContractBackends = ::testing::Types<FakePlatformContract, PosixPla
 using ConnectedContractBackends =
     ::testing::Types<FakePlatformContract, PosixPlatformContract, PosixTlsPlatformContract>;
 #else
-#include "socket/win_platform.h"
+#include "socket/win32/platform.h"
 
 // Resolver results come from the system; Windows always knows localhost.
 struct WinPlatformContract {
