@@ -32,7 +32,9 @@ TestCertificates::TestCertificates() {
         Sign(m_expired, "expired", "IP:127.0.0.1,DNS:localhost", -1) &&
         Run(std::string("openssl req -x509 ") + NewKey + " -keyout " + Quoted(m_selfSigned.Key) +
             " -out " + Quoted(m_selfSigned.Certificate) +
-            " -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 -days 2");
+            " -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 -days 2") &&
+        Run("openssl genpkey -genparam -algorithm DH -pkeyopt group:ffdhe2048 -out " +
+            Quoted(m_dhParameters = m_folder / "dh.pem"));
 }
 
 TestCertificates::~TestCertificates() {

@@ -28,6 +28,8 @@ public:
     const Pair& OtherName() const { return m_otherName; }   // other.invalid, by the CA
     const Pair& Expired() const { return m_expired; }       // 127.0.0.1, by the CA, expired
     const Pair& SelfSigned() const { return m_selfSigned; } // 127.0.0.1, signed by itself
+    // Diffie-Hellman parameters (a named group), which some servers want besides the certificate.
+    const std::filesystem::path& DhParameters() const { return m_dhParameters; }
     // As `openssl x509 -fingerprint -sha256` prints it: "AB:CD:...".
     std::string Fingerprint(const Pair& pair);
     // The same as bytes.
@@ -39,5 +41,6 @@ private:
 
     std::filesystem::path m_folder;
     Pair m_ca, m_server, m_otherName, m_expired, m_selfSigned;
+    std::filesystem::path m_dhParameters;
     std::string m_error;
 };
