@@ -11,7 +11,10 @@ namespace {
 constexpr const char* NewKey = "-newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes";
 
 std::string Quoted(const std::filesystem::path& path) {
-    return "'" + path.string() + "'";
+    std::string quoted(1, '\'');
+    quoted += path.string();
+    quoted += '\'';
+    return quoted;
 }
 
 } // namespace
