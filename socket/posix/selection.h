@@ -118,7 +118,7 @@ private:
                     int flags, int& err);
     void Post(winsock::SOCKET s, const SocketState& st, std::int32_t event, int error);
 
-    // The encrypted side (posix_selection_tls.cpp).
+    // The encrypted side (tls_selection.cpp).
     void DriveHandshake(winsock::SOCKET s, SocketState& st);
     void EndHandshake(winsock::SOCKET s, SocketState& st, int error);
     // Hands the kernel what the session wrote, as far as it takes it; false when the connection

@@ -167,9 +167,6 @@ int TlsChannel::Refusal() const {
 
 TlsChannel::ReadOutcome TlsChannel::Read(std::uint8_t* buf, std::size_t len, std::size_t& count) {
     count = 0;
-    if (len == 0) {
-        return ReadOutcome::Data;
-    }
     const int result = SSL_read_ex(m_ssl.get(), buf, len, &count) == 1 ? 1 : 0;
     // Reading may answer the server (a key update), and those bytes must go out too.
     Collect();
