@@ -170,6 +170,10 @@ void PosixSelection::Observe(SOCKET s, SocketState& st, std::uint32_t events) {
         st.out = Readiness::Yes;
     }
     if (st.phase == Phase::Handshaking) {
+        // A close or an error ends the handshake; reading is what tells which.
+        if ((events & (EPOLLERR | EPOLLHUP | EPOLLRDHUP)) != 0 && st.in == Readiness::No) {
+            st.in = Readiness::Unknown;
+        }
         DriveHandshake(s, st);
         return;
     }
