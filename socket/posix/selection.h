@@ -121,9 +121,9 @@ private:
     // The encrypted side (tls_selection.cpp).
     void DriveHandshake(winsock::SOCKET s, SocketState& st);
     void EndHandshake(winsock::SOCKET s, SocketState& st, int error);
-    // Hands the kernel what the session wrote, as far as it takes it; false when the connection
-    // is gone (the last error then says why).
-    bool FlushTls(winsock::SOCKET s, SocketState& st);
+    // Hands the kernel what the session wrote, as far as it takes it; 0, or the error number when
+    // the connection is gone.
+    int FlushTls(winsock::SOCKET s, SocketState& st);
     // Gives the session what the kernel holds: >0 bytes fed, 0 none now, <0 the stream ended or
     // failed (err says how; 0 for an orderly end).
     long FeedTls(winsock::SOCKET s, SocketState& st, int& err);

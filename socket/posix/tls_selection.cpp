@@ -54,7 +54,7 @@ int PosixSelection::GetTlsStatus(SOCKET s, TlsStatus& status) {
 void PosixSelection::DriveHandshake(SOCKET s, SocketState& st) {
     for (;;) {
         const TlsChannel::Progress progress = st.tls->Handshake();
-        const bool flushed = FlushTls(s, st);
+        const bool flushed = FlushTls(s, st) == 0;
         if (progress == TlsChannel::Progress::Failed) {
             EndHandshake(s, st, st.tls->FailureNumber());
             return;
@@ -73,7 +73,7 @@ void PosixSelection::DriveHandshake(SOCKET s, SocketState& st) {
         if (fed == 0) {
             return;
         }
-        // A server that closes, resets or stops answering in the middle has made no session.
+        // A server that closes or resets in the middle has made no session.
         if (fed < 0) {
             EndHandshake(s, st, ErrorTlsHandshake);
             return;
@@ -88,7 +88,7 @@ void PosixSelection::EndHandshake(SOCKET s, SocketState& st, int error) {
     }
 }
 
-bool PosixSelection::FlushTls(SOCKET s, SocketState& st) {
+int PosixSelection::FlushTls(SOCKET s, SocketState& st) {
     TlsChannel& tls = *st.tls;
     while (tls.OutgoingSize() > 0 && st.out != Readiness::No) {
         const ssize_t n = ::send(s, tls.Outgoing(), tls.OutgoingSize(), MSG_NOSIGNAL);
@@ -99,7 +99,7 @@ bool PosixSelection::FlushTls(SOCKET s, SocketState& st) {
         const int err = errno;
         if (err == EAGAIN) {
             st.out = Readiness::No;
-            return true;
+            return 0;
         }
         if (EndsConnection(err) || err == EPIPE) {
             MarkPeerClosed(st);
@@ -107,10 +107,9 @@ bool PosixSelection::FlushTls(SOCKET s, SocketState& st) {
                 st.closeError = posix_error::FromErrno(err);
             }
         }
-        Fail(posix_error::FromErrno(err));
-        return false;
+        return posix_error::FromErrno(err);
     }
-    return true;
+    return 0;
 }
 
 long PosixSelection::FeedTls(SOCKET s, SocketState& st, int& err) {
@@ -235,8 +234,8 @@ int PosixSelection::TlsSend(SOCKET s, SocketState& st, const std::uint8_t* buf, 
     if (st.closeError != 0) {
         return Fail(st.closeError);
     }
-    if (!FlushTls(s, st)) {
-        return SOCKET_ERROR;
+    if (const int error = FlushTls(s, st); error != 0) {
+        return Fail(error);
     }
     std::size_t taken = 0;
     while (taken < len && TlsCanTakeMore(st)) {
@@ -246,8 +245,8 @@ int PosixSelection::TlsSend(SOCKET s, SocketState& st, const std::uint8_t* buf, 
             return Fail(ErrorTlsBroken);
         }
         taken += piece;
-        if (!FlushTls(s, st)) {
-            return SOCKET_ERROR;
+        if (const int error = FlushTls(s, st); error != 0) {
+            return Fail(error);
         }
     }
     if (taken == 0) {
