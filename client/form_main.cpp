@@ -18,6 +18,7 @@ namespace {
 // take gigabytes before the entry limit is reached.
 constexpr std::size_t MaxLoggedBytes = 32 * 1024 * 1024;
 constexpr double ExtentMargin = 16.0;
+constexpr std::int32_t DefaultPort = 6667;
 
 constexpr std::string_view SendMark = "<Send> ";
 constexpr std::string_view RecvMark = "<Recv> ";
@@ -47,7 +48,7 @@ constexpr std::string_view TextServerCertificateAfter = " です。";
 // "host:+port#FINGERPRINT" (encrypted, accepting only that certificate).
 struct HostSetting {
     std::string host;
-    std::int32_t port = 6667;
+    std::int32_t port = DefaultPort;
     bool encrypted = false;
     std::optional<winsock::CertificateFingerprint> pinned;
 };
