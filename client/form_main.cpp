@@ -1,6 +1,7 @@
 #include "client/form_main.h"
 
 #include "client/form_constants.h"
+#include "client/form_texts.h"
 #include "encoding/ansi_code_page.h"
 #include "encoding/jis2sjis.h"
 #include "socket/tcp_sock.h"
@@ -12,6 +13,8 @@
 #include <exception>
 #include <string_view>
 
+using namespace FormTexts;
+
 namespace {
 
 // The log's memory is bounded too: entries of the longest lines a server may send would otherwise
@@ -19,30 +22,6 @@ namespace {
 constexpr std::size_t MaxLoggedBytes = 32 * 1024 * 1024;
 constexpr double ExtentMargin = 16.0;
 constexpr std::int32_t DefaultPort = 6667;
-
-constexpr std::string_view SendMark = "<Send> ";
-constexpr std::string_view RecvMark = "<Recv> ";
-
-constexpr std::string_view TextConnected = "に接続しました";
-constexpr std::string_view TextDisconnected = "接続を切断しました。";
-constexpr std::string_view TextClosedByServer = "接続が切断されました。";
-constexpr std::string_view TextErrorPrefix = "エラー：";
-constexpr std::string_view TextCannotConnect = "エラー：ホストに接続できません。";
-constexpr std::string_view TextHostNotFound = "エラー：ホストが見つかりません。";
-constexpr std::string_view TextBadPort = "エラー：ポート番号が正しくありません。";
-constexpr std::string_view TextNotConnected = "エラー：接続されていません。";
-constexpr std::string_view TextLineBreakInLine = "エラー：改行を含む行は送信できません。";
-constexpr std::string_view TextConversionFailed = "エラー：漢字コードの変換に失敗しました。";
-constexpr std::string_view TextUnsendable =
-    "エラー：Shift_JIS で送れない文字を含む行は送信できません。";
-constexpr std::string_view TextSendQueueFull = "エラー：送信待ちのデータが多すぎます。";
-constexpr std::string_view TextUnknownFailure = "原因の分からない障害が起きました。";
-constexpr std::string_view TextBadFingerprint =
-    "エラー：証明書のフィンガープリントが正しくありません（SHA-256 の 16 進数 64 桁）。";
-constexpr std::string_view TextEncryptedBefore = " で暗号化しています（証明書 SHA-256 ";
-constexpr std::string_view TextEncryptedAfter = "）。";
-constexpr std::string_view TextServerCertificate = "サーバーの証明書は SHA-256 ";
-constexpr std::string_view TextServerCertificateAfter = " です。";
 
 // What the host box asks for: "host", "host:port", "host:+port" (encrypted) or
 // "host:+port#FINGERPRINT" (encrypted, accepting only that certificate).
