@@ -1,6 +1,7 @@
 #include "client/form_main.h"
 
 #include "client/form_constants.h"
+#include "client/form_texts.h"
 #include "encoding/ansi_code_page.h"
 #include "encoding/jis2sjis.h"
 #include "encoding/text_scan.h"
@@ -13,6 +14,8 @@
 #include <exception>
 #include <string_view>
 
+using namespace FormTexts;
+
 namespace {
 
 // The log's memory is bounded too: entries of the longest lines a server may send would otherwise
@@ -21,25 +24,6 @@ constexpr std::size_t MaxLoggedBytes = 32 * 1024 * 1024;
 constexpr double ExtentMargin = 16.0;
 constexpr std::int32_t DefaultPort = 6667;
 constexpr std::int32_t MaxPort = 65535;
-
-constexpr std::string_view SendMark = "<Send> ";
-constexpr std::string_view RecvMark = "<Recv> ";
-
-constexpr std::string_view TextConnected = "に接続しました";
-constexpr std::string_view TextDisconnected = "接続を切断しました。";
-constexpr std::string_view TextClosedByServer = "接続が切断されました。";
-constexpr std::string_view TextErrorPrefix = "エラー：";
-constexpr std::string_view TextCannotConnect = "エラー：ホストに接続できません。";
-constexpr std::string_view TextHostNotFound = "エラー：ホストが見つかりません。";
-constexpr std::string_view TextBadPort = "エラー：ポート番号が正しくありません。";
-constexpr std::string_view TextNotConnected = "エラー：接続されていません。";
-constexpr std::string_view TextLineBreakInLine = "エラー：改行を含む行は送信できません。";
-constexpr std::string_view TextConversionFailed = "エラー：漢字コードの変換に失敗しました。";
-constexpr std::string_view TextUnsendable =
-    "エラー：Shift_JIS で送れない文字を含む行は送信できません。";
-constexpr std::string_view TextLineTooLong = "エラー：行が長すぎて送信できません。";
-constexpr std::string_view TextSendQueueFull = "エラー：送信待ちのデータが多すぎます。";
-constexpr std::string_view TextUnknownFailure = "原因の分からない障害が起きました。";
 
 // An IRC line holds at most 512 bytes with its CR LF; a server drops a client that sends more.
 constexpr std::size_t MaxLineBytes = 510;

@@ -44,9 +44,6 @@ struct FormMainControls {
 // The main window's behaviour: the log, the connection, the commands and the received lines.
 class Form_Main : private TCPSockEvents {
 public:
-    // What the message box says when the program cannot start.
-    static constexpr std::string_view TextStartUpFailed = "Winsock の初期化に失敗しました。";
-
     Form_Main(TCPSockProc& proc, FormMainControls controls);
     ~Form_Main() override;
     Form_Main(const Form_Main&) = delete;
