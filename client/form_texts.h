@@ -25,6 +25,7 @@ inline constexpr std::string_view TextLineBreakInLine = "エラー：改行を�
 inline constexpr std::string_view TextConversionFailed = "エラー：漢字コードの変換に失敗しました。";
 inline constexpr std::string_view TextUnsendable =
     "エラー：Shift_JIS で送れない文字を含む行は送信できません。";
+inline constexpr std::string_view TextLineTooLong = "エラー：行が長すぎて送信できません。";
 inline constexpr std::string_view TextSendQueueFull = "エラー：送信待ちのデータが多すぎます。";
 inline constexpr std::string_view TextUnknownFailure = "原因の分からない障害が起きました。";
 
