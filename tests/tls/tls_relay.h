@@ -42,6 +42,8 @@ public:
     std::string FirstBytes() const;
 
 private:
+    // Told to stop, or its lifetime is over.
+    bool Stopping() const;
     void Run();
     void Serve(int client);
     void ServePlaintext(int client);
@@ -51,6 +53,8 @@ private:
     int m_listener = -1;
     int m_port = 0;
     std::atomic<bool> m_stop{false};
+    std::chrono::steady_clock::time_point m_end =
+        std::chrono::steady_clock::now() + m_options.Lifetime;
     std::atomic<int> m_established{0};
     std::atomic<bool> m_closeNotified{false};
     mutable std::mutex m_mutex;
