@@ -123,6 +123,11 @@ void TlsRelay::Serve(int client) {
     if (accepted != 1) {
         return;
     }
+    {
+        const char* name = SSL_get_servername(ssl.get(), TLSEXT_NAMETYPE_host_name);
+        const std::lock_guard lock(m_mutex);
+        m_serverName = name != nullptr ? name : "";
+    }
     ++m_established;
     if (m_options.TargetPort == 0) {
         std::vector<char> buffer(ChunkSize);
@@ -207,6 +212,11 @@ void TlsRelay::ServePlaintext(int client) {
     }
     const std::lock_guard lock(m_mutex);
     m_firstBytes.assign(buffer.data(), n > 0 ? static_cast<std::size_t>(n) : 0);
+}
+
+std::string TlsRelay::ServerName() const {
+    const std::lock_guard lock(m_mutex);
+    return m_serverName;
 }
 
 std::string TlsRelay::FirstBytes() const {

@@ -40,6 +40,8 @@ public:
     bool CloseNotified() const { return m_closeNotified; }
     // What the client sent first to a plaintext server.
     std::string FirstBytes() const;
+    // The name the last client sent in its hello (SNI); empty when none.
+    std::string ServerName() const;
 
 private:
     // Told to stop, or its lifetime is over.
@@ -59,5 +61,6 @@ private:
     std::atomic<bool> m_closeNotified{false};
     mutable std::mutex m_mutex;
     std::string m_firstBytes;
+    std::string m_serverName;
     std::thread m_thread;
 };
