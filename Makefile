@@ -5,7 +5,7 @@ PACKAGES := g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchm
             clang libclang-rt-14-dev qt6-base-dev qt6-qpa-plugins ngircd fonts-ipafont-gothic \
             libc-bin
 WINDOWS_PACKAGES := cmake ninja-build mingw-w64 g++-mingw-w64-x86-64-posix googletest wine wine64 \
-                    xvfb xauth
+                    xvfb xauth librsvg2-bin icoutils nsis zip
 WINEPREFIX_DIR := $(CURDIR)/build/windows/wineprefix
 # The first display number a virtual display tries: programs started at the same moment by
 # xvfb-run -a from one number can take the same display, and one loses it when the other ends.
@@ -62,14 +62,16 @@ fuzz: deps
 	    build/fuzz/corpus/$$(basename $$f); \
 	done
 
+# The optimised program users get, with its icon, version information and manifest.
 windows: deps-windows
 	cmake --preset windows >/dev/null
-	cmake --build --preset windows
+	cmake --build --preset windows --target hoshiwa
 
 # The Windows tests under Wine, on a virtual display (tools/run_windows_tests.sh says how). The
 # end-to-end session is a Linux program (it starts ngircd and a raw client) that drives the Windows
 # window under Wine; the default preset builds it.
 test-windows: deps windows
+	cmake --build --preset windows
 	cmake --preset default >/dev/null
 	cmake --build --preset default --target e2e_wine_tests
 	WINEPREFIX=$(WINEPREFIX_DIR) timeout 1800 xvfb-run -a -n $(XVFB_FIRST) tools/run_windows_tests.sh

@@ -3,7 +3,10 @@
 #include "client/form_layout.h"
 #include "client/form_wiring.h"
 #include "client/win32/key_code.h"
+#include "client/win32/resources.h"
 #include "client/win32/wide_text.h"
+
+#include <commctrl.h>
 
 #include <algorithm>
 #include <cmath>
@@ -30,13 +33,26 @@ HINSTANCE Instance() {
     return GetModuleHandleW(nullptr);
 }
 
+// The program's icon at the size the system draws it; the system's generic one in a program
+// without it (a test).
+HICON ProgramIcon(int metricWidth, int metricHeight) {
+    auto* icon = static_cast<HICON>(LoadImageW(Instance(), MAKEINTRESOURCEW(HOSHIWA_ICON),
+                                               IMAGE_ICON, GetSystemMetrics(metricWidth),
+                                               GetSystemMetrics(metricHeight), LR_DEFAULTCOLOR));
+    return icon != nullptr ? icon : LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+}
+
 void RegisterWindowClass(WNDPROC procedure) {
+    // The controls of the visual styles the manifest asks for are registered by Common Controls.
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = procedure;
     windowClass.hInstance = Instance();
     windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    windowClass.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+    windowClass.hIcon = ProgramIcon(SM_CXICON, SM_CYICON);
+    windowClass.hIconSm = ProgramIcon(SM_CXSMICON, SM_CYSMICON);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = WindowClass;
     // A second window of the process finds the class registered already.
