@@ -13,8 +13,8 @@ XVFB_FIRST = $$((100 + $$$$ % 800))
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps deps-windows build test sanitize bench fuzz windows test-windows bench-windows run \
-        run-windows format clean
+.PHONY: all deps deps-windows build test sanitize bench fuzz windows package-windows test-windows \
+        bench-windows run run-windows format clean
 
 all: build
 
@@ -66,6 +66,10 @@ fuzz: deps
 windows: deps-windows
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows --target hoshiwa
+
+# build/windows-package/: the zip of hoshiwa.exe with its README and licence, and the installer.
+package-windows: windows
+	cmake --build --preset windows --target package_windows
 
 # The Windows tests under Wine, on a virtual display (tools/run_windows_tests.sh says how). The
 # end-to-end session is a Linux program (it starts ngircd and a raw client) that drives the Windows
