@@ -2,6 +2,7 @@
 
 #include "client/form_layout.h"
 #include "client/form_wiring.h"
+#include "client/win32/control_keys.h"
 #include "client/win32/key_code.h"
 #include "client/win32/resources.h"
 #include "client/win32/wide_text.h"
@@ -116,6 +117,14 @@ Win32MainWindow::Win32MainWindow(TCPSockProc& proc)
     m_editProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
         sendMsg, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32MainWindow::SendMsgProc)));
     SetWindowLongPtrW(sendMsg, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    ControlKeys::ForLog(Control("Lst_Msg"));
+    for (const auto& [name, box] : m_textBoxes) {
+        if (name == "Txt_SendMsg") {
+            ControlKeys::ForInputLine(Control(name));
+        } else {
+            ControlKeys::ForTextBox(Control(name));
+        }
+    }
 }
 
 Win32MainWindow::~Win32MainWindow() {

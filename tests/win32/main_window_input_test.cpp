@@ -1,5 +1,6 @@
 #include "tests/win32/window_fixture.h"
 
+#include "client/win32/clipboard_text.h"
 #include "client/win32/wide_text.h"
 
 namespace {
@@ -14,6 +15,17 @@ protected:
     }
     void SetText(const char* name, const wchar_t* text) {
         SendMessageW(Control(name), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    }
+    // The key pressed in the control while Ctrl is held.
+    void PressWithControl(const char* name, WPARAM key) {
+        SetFocus(Control(name));
+        BYTE keys[256] = {};
+        GetKeyboardState(keys);
+        keys[VK_CONTROL] = 0x80;
+        SetKeyboardState(keys);
+        PressKey(key);
+        keys[VK_CONTROL] = 0;
+        SetKeyboardState(keys);
     }
 };
 
@@ -90,6 +102,45 @@ TEST_F(Win32MainWindowInput, BurstOfEntriesScrollsOnceAtTheEndOfTheTurnWithNothi
     SelectObject(dc, previous);
     ReleaseDC(list, dc);
     EXPECT_EQ(SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0), size.cx + 16);
+}
+
+TEST_F(Win32MainWindowInput, CtrlCAndCtrlInsertCopyTheSelectedLogEntryAsUnicodeText) {
+    window.Form().AddLog("ログの行 ①");
+    window.Form().AddLog("second");
+    Turn();
+    SendMessageW(Control("Lst_Msg"), LB_SETCURSEL, 0, 0);
+    for (const WPARAM key : {WPARAM('C'), WPARAM(VK_INSERT)}) {
+        ClipboardText::Set(window.Handle(), L"before");
+        PressWithControl("Lst_Msg", key);
+        EXPECT_EQ(ClipboardText::Get(window.Handle()), WideText::FromUtf8(Entries()[0]));
+        EXPECT_EQ(Entries()[0].substr(9), "ログの行 ①");
+    }
+}
+
+TEST_F(Win32MainWindowInput, CtrlASelectsAllOfABoxsText) {
+    for (const char* name : {"Txt_Host", "Txt_SendMsg"}) {
+        SetText(name, L"日本語 text");
+        SendMessageW(Control(name), EM_SETSEL, 2, 2);
+        PressWithControl(name, 'A');
+        DWORD start = 0;
+        DWORD end = 0;
+        SendMessageW(Control(name), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                     reinterpret_cast<LPARAM>(&end));
+        EXPECT_EQ(start, 0u) << name;
+        EXPECT_EQ(end, 8u) << name;
+        EXPECT_EQ(WindowText::Get(Control(name)), "日本語 text") << name;
+    }
+}
+
+TEST_F(Win32MainWindowInput, PastedLinesStayWholeInTheInputLineAndEnterRefusesThem) {
+    ClipboardText::Set(window.Handle(), L"一行目\r\n二行目");
+    SetText("Txt_SendMsg", L">");
+    SendMessageW(Control("Txt_SendMsg"), EM_SETSEL, 1, 1);
+    PressWithControl("Txt_SendMsg", 'V');
+    EXPECT_EQ(WindowText::Get(Control("Txt_SendMsg")), ">一行目\r\n二行目");
+    PressKey(VK_RETURN);
+    EXPECT_EQ(Newest(), "エラー：改行を含む行は送信できません。");
+    EXPECT_EQ(WindowText::Get(Control("Txt_SendMsg")), ">一行目\r\n二行目");
 }
 
 } // namespace
