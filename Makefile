@@ -84,9 +84,12 @@ test-windows: deps windows
 run-windows: windows
 	bash tools/run_hoshiwa.sh build/windows
 
-# The Windows log flood benchmark, under Wine on a virtual display.
+# The Windows benchmarks (the log flood; typing during a flood from a loopback server), under Wine
+# on a virtual display.
 bench-windows: windows
-	timeout 1800 xvfb-run -a -n $(XVFB_FIRST) tools/wine_run.sh build/windows/bench/win32_log_flood.exe
+	cmake --build --preset windows --target win32_log_flood win32_flood_input_latency
+	timeout 1800 xvfb-run -a -n $(XVFB_FIRST) sh -c 'tools/wine_run.sh build/windows/bench/win32_log_flood.exe && \
+	  tools/wine_run.sh build/windows/bench/win32_flood_input_latency.exe'
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
