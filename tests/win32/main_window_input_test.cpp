@@ -7,6 +7,43 @@ namespace {
 
 const std::string NotConnected = "エラー：接続されていません。";
 
+// A stream of posted messages, as a socket's notifications during a flood: each one posts the
+// next, and notes its number and whether the input line shows a typed "x" by then. The key is
+// pressed while the stream runs.
+struct Stream {
+    static constexpr UINT Message = WM_APP + 7;
+    static constexpr WPARAM Length = 150;
+    static constexpr WPARAM KeyPressed = 10;
+    HWND input = nullptr;
+    std::vector<WPARAM> order;
+    WPARAM firstWithKey = Length;
+
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message != Message) {
+            return DefWindowProcW(window, message, wParam, lParam);
+        }
+        auto* stream = reinterpret_cast<Stream*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        stream->order.push_back(wParam);
+        if (stream->firstWithKey == Length && WindowText::Get(stream->input) == "x") {
+            stream->firstWithKey = wParam;
+        }
+        if (wParam == KeyPressed) {
+            INPUT keys[2] = {};
+            for (INPUT& key : keys) {
+                key.type = INPUT_KEYBOARD;
+                key.ki.wVk = 'X';
+            }
+            keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+            SendInput(2, keys, sizeof(INPUT));
+        }
+        Sleep(4);
+        if (wParam + 1 < Length) {
+            PostMessageW(window, Message, wParam + 1, 0);
+        }
+        return 0;
+    }
+};
+
 class Win32MainWindowInput : public Win32WindowFixture {
 protected:
     void FocusSendMsg() {
@@ -141,6 +178,31 @@ TEST_F(Win32MainWindowInput, PastedLinesStayWholeInTheInputLineAndEnterRefusesTh
     PressKey(VK_RETURN);
     EXPECT_EQ(Newest(), "エラー：改行を含む行は送信できません。");
     EXPECT_EQ(WindowText::Get(Control("Txt_SendMsg")), ">一行目\r\n二行目");
+}
+
+TEST_F(Win32MainWindowInput, KeyTypedDuringAStreamOfPostedMessagesShowsBeforeTheStreamEnds) {
+    WNDCLASSW streamClass{};
+    streamClass.lpfnWndProc = &Stream::Procedure;
+    streamClass.hInstance = GetModuleHandleW(nullptr);
+    streamClass.lpszClassName = L"HoshiwaTestStream";
+    RegisterClassW(&streamClass);
+    HWND sink = CreateWindowExW(0, streamClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                nullptr, streamClass.hInstance, nullptr);
+    Stream stream;
+    stream.input = Control("Txt_SendMsg");
+    SetWindowLongPtrW(sink, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&stream));
+    SetForegroundWindow(window.Handle());
+    FocusSendMsg();
+
+    PostMessageW(sink, Stream::Message, 0, 0);
+    Turn();
+    DestroyWindow(sink);
+
+    ASSERT_EQ(stream.order.size(), Stream::Length);
+    for (WPARAM index = 0; index < Stream::Length; ++index) {
+        EXPECT_EQ(stream.order[index], index) << "the posted messages keep their order";
+    }
+    EXPECT_LT(stream.firstWithKey, Stream::Length / 2) << "the key waited for the stream";
 }
 
 } // namespace
