@@ -1,5 +1,7 @@
 #include "client/win32/message_loop.h"
 
+#include <optional>
+
 namespace {
 
 // Input and painting taken in one pass at most: a window that never validates what it paints
@@ -55,26 +57,38 @@ void MessageLoop::RunFor(HWND dialog, std::chrono::milliseconds time) {
 }
 
 MessageLoop::PassEnd MessageLoop::Pass(HWND dialog, int& exitCode) {
+    // The system hands out the quit message to any look at the queue, but only after the posted
+    // messages before it: it ends the pass only when they are done, and otherwise waits for the
+    // next one.
+    std::optional<int> quit;
     MSG message{};
     for (int taken = 0; taken < MaxUrgentMessages && PeekUrgent(message); ++taken) {
         if (message.message == WM_QUIT) {
-            exitCode = static_cast<int>(message.wParam);
-            return PassEnd::Quit;
+            quit = static_cast<int>(message.wParam);
+        } else {
+            Dispatch(dialog, message);
         }
-        Dispatch(dialog, message);
     }
-    const auto end = Clock::now() + BatchTime;
+    PassEnd end = PassEnd::Idle;
+    const auto batchEnd = Clock::now() + BatchTime;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) {
-            exitCode = static_cast<int>(message.wParam);
-            return PassEnd::Quit;
+            quit = static_cast<int>(message.wParam);
+            break;
         }
         Dispatch(dialog, message);
-        if (Clock::now() >= end) {
-            return PassEnd::Busy;
+        if (Clock::now() >= batchEnd) {
+            end = PassEnd::Busy;
+            break;
         }
     }
-    return PassEnd::Idle;
+    if (quit && end == PassEnd::Busy) {
+        PostQuitMessage(*quit);
+    } else if (quit) {
+        exitCode = *quit;
+        end = PassEnd::Quit;
+    }
+    return end;
 }
 
 void MessageLoop::Dispatch(HWND dialog, MSG& message) {
