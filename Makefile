@@ -1,5 +1,6 @@
 # Hoshiwa: `make run` starts the program, `make test` tests it; `make windows` builds
-# build/windows/hoshiwa.exe and `make test-windows` runs the Windows tests under Wine.
+# build/windows/hoshiwa.exe, `make package-windows` its installer and zip, and `make test-windows`
+# runs the Windows tests under Wine.
 
 PACKAGES := g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
             clang libclang-rt-14-dev qt6-base-dev qt6-qpa-plugins ngircd fonts-ipafont-gothic \

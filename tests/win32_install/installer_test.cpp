@@ -91,19 +91,22 @@ TEST(Installer, SilentInstallPutsTheProgramInPlaceAndSilentUninstallTakesItAway)
         EXPECT_TRUE(Exists(folder + L"\\" + file)) << WideText::ToUtf8(file);
     }
     EXPECT_TRUE(Exists(shortcut));
-    EXPECT_EQ(Value(L"DisplayName"), L"Hoshiwa");
-    EXPECT_EQ(WideText::ToUtf8(Value(L"DisplayVersion")), HOSHIWA_VERSION);
-    EXPECT_FALSE(Value(L"Publisher").empty());
-    EXPECT_EQ(Value(L"DisplayIcon"), folder + L"\\hoshiwa.exe,0");
-    EXPECT_EQ(Value(L"UninstallString"), L"\"" + folder + L"\\uninstall.exe\"");
-    const std::wstring quiet = Value(L"QuietUninstallString");
-    EXPECT_EQ(quiet, L"\"" + folder + L"\\uninstall.exe\" /S");
-    DWORD size = 0;
-    DWORD bytes = sizeof size;
-    EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, UninstallKey, L"EstimatedSize", RRF_RT_REG_DWORD,
-                           nullptr, &size, &bytes),
-              ERROR_SUCCESS);
-    EXPECT_GT(size, 100u) << "kilobytes";
+    const std::wstring quiet = L"\"" + folder + L"\\uninstall.exe\" /S";
+    const std::pair<const wchar_t*, std::wstring> values[] = {
+        {L"DisplayName", L"Hoshiwa"},
+        {L"DisplayVersion", WideText::FromUtf8(HOSHIWA_VERSION)},
+        {L"Publisher", L"The Hoshiwa developers"},
+        {L"DisplayIcon", folder + L"\\hoshiwa.exe,0"},
+        {L"UninstallString", L"\"" + folder + L"\\uninstall.exe\""},
+        {L"QuietUninstallString", quiet}};
+    for (const auto& [name, value] : values) {
+        EXPECT_EQ(Value(name), value) << WideText::ToUtf8(name);
+    }
+    DWORD kilobytes = 0;
+    DWORD size = sizeof kilobytes;
+    RegGetValueW(HKEY_CURRENT_USER, UninstallKey, L"EstimatedSize", RRF_RT_REG_DWORD, nullptr,
+                 &kilobytes, &size);
+    EXPECT_GT(kilobytes, 100u);
 
     // The installed program starts and shows its window; closing it ends the program.
     STARTUPINFOW startup{};
