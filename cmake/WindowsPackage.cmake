@@ -1,6 +1,6 @@
 # `make package-windows`: what a Windows user is handed. A zip of the program with its README and
-# licence (CR LF line ends, as Notepad of every Windows shows them), and an installer made with
-# NSIS (data/hoshiwa.nsi.in says what it does).
+# licence (CR LF line ends, and the README's UTF-8 marked as such, as Notepad of every Windows
+# shows them), and an installer made with NSIS (data/hoshiwa.nsi.in says what it does).
 find_program(MAKENSIS makensis REQUIRED)
 find_program(ZIP zip REQUIRED)
 
