@@ -1,11 +1,12 @@
 # Hoshiwa: `make run` starts the program, `make test` tests it; `make windows` builds
-# build/windows/hoshiwa.exe and `make test-windows` runs the Windows tests under Wine.
+# build/windows/hoshiwa.exe, `make package-windows` its installer and zip, and `make test-windows`
+# runs the Windows tests under Wine.
 
 PACKAGES := g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
             clang libclang-rt-14-dev qt6-base-dev qt6-qpa-plugins ngircd fonts-ipafont-gothic \
             libc-bin libssl-dev openssl ca-certificates
 WINDOWS_PACKAGES := cmake ninja-build mingw-w64 g++-mingw-w64-x86-64-posix googletest wine wine64 \
-                    xvfb xauth
+                    xvfb xauth librsvg2-bin icoutils nsis zip
 WINEPREFIX_DIR := $(CURDIR)/build/windows/wineprefix
 # The first display number a virtual display tries: programs started at the same moment by
 # xvfb-run -a from one number can take the same display, and one loses it when the other ends.
@@ -13,8 +14,8 @@ XVFB_FIRST = $$((100 + $$$$ % 800))
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps deps-windows build test sanitize bench fuzz windows test-windows bench-windows run \
-        run-windows format clean
+.PHONY: all deps deps-windows build test sanitize bench fuzz windows package-windows test-windows \
+        bench-windows run run-windows format clean
 
 all: build
 
@@ -62,14 +63,20 @@ fuzz: deps
 	    build/fuzz/corpus/$$(basename $$f); \
 	done
 
+# The optimised program users get, with its icon, version information and manifest.
 windows: deps-windows
 	cmake --preset windows >/dev/null
-	cmake --build --preset windows
+	cmake --build --preset windows --target hoshiwa
+
+# build/windows-package/: the zip of hoshiwa.exe with its README and licence, and the installer.
+package-windows: windows
+	cmake --build --preset windows --target package_windows
 
 # The Windows tests under Wine, on a virtual display (tools/run_windows_tests.sh says how). The
 # end-to-end session is a Linux program (it starts ngircd and a raw client) that drives the Windows
 # window under Wine; the default preset builds it.
 test-windows: deps windows
+	cmake --build --preset windows
 	cmake --preset default >/dev/null
 	cmake --build --preset default --target e2e_wine_tests
 	WINEPREFIX=$(WINEPREFIX_DIR) timeout 1800 xvfb-run -a -n $(XVFB_FIRST) tools/run_windows_tests.sh
@@ -78,9 +85,12 @@ test-windows: deps windows
 run-windows: windows
 	bash tools/run_hoshiwa.sh build/windows
 
-# The Windows log flood benchmark, under Wine on a virtual display.
+# The Windows benchmarks (the log flood; typing during a flood from a loopback server), under Wine
+# on a virtual display.
 bench-windows: windows
-	timeout 1800 xvfb-run -a -n $(XVFB_FIRST) tools/wine_run.sh build/windows/bench/win32_log_flood.exe
+	cmake --build --preset windows --target win32_log_flood win32_flood_input_latency
+	timeout 1800 xvfb-run -a -n $(XVFB_FIRST) sh -c 'tools/wine_run.sh build/windows/bench/win32_log_flood.exe && \
+	  tools/wine_run.sh build/windows/bench/win32_flood_input_latency.exe'
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -4,7 +4,7 @@
 #include <string_view>
 
 // The main window's layout, from which the front end builds its widgets. Places are in twips
-// (15 twips a pixel) from the top-left corner of the client area.
+// (1/1440 inch) from the top-left corner of the client area.
 enum class ControlKind { ListBox, TextBox, Label, CommandButton };
 
 struct ControlSpec {
@@ -23,7 +23,9 @@ struct FormLayout {
     static constexpr std::string_view Title = "Hoshiwa";
     static constexpr int ClientWidth = 7230;
     static constexpr int ClientHeight = 4500;
-    static constexpr int TwipsPerPixel = 15;
+    // A twip is 1/1440 inch: 15 twips a pixel at the standard 96 dots per inch.
+    static constexpr int TwipsPerInch = 1440;
+    static constexpr int StandardDpi = 96;
     // The text boxes' font, with its fallbacks where it is missing.
     static constexpr std::string_view TextBoxFontName = "ＭＳ Ｐゴシック";
     static constexpr double TextBoxFontSize = 9.75;

@@ -254,6 +254,12 @@ void Form_Main::AddLog(const std::string& text) {
     UpdateLogView();
 }
 
+void Form_Main::Lst_Msg_FontChanged() {
+    m_controls.Label1.SetFont(m_controls.Lst_Msg.Font());
+    m_measuredEntry.reset();
+    MeasureLongestEntry();
+}
+
 void Form_Main::UpdateLogView() {
     // Measuring lays out the longest entry's text, the costliest step of an entry; a burst of
     // entries in one turn gets the longest entry's width once, at the turn's end.

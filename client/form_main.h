@@ -63,6 +63,9 @@ public:
     void Txt_SendMsg_KeyPress(std::int16_t& KeyAscii);
 
     void AddLog(const std::string& text);
+    // The log's font changed (the window moved to a screen of another scale): the label takes it
+    // and the longest entry is measured again.
+    void Lst_Msg_FontChanged();
     // Returns whether the line went out.
     bool SendLine(const std::string& line);
 

@@ -7,12 +7,11 @@
 #include <cmath>
 #include <exception>
 
-FormShell::FormShell(TCPSockProc& proc, ControlFactory& factory, FormHost& host) {
+FormShell::FormShell(TCPSockProc& proc, ControlFactory& factory, FormHost& host, int dpi) {
     ListBox* list = nullptr;
     Label* label = nullptr;
     for (const ControlSpec* control : InTabOrder()) {
-        const PixelRect place{Pixels(control->Left), Pixels(control->Top), Pixels(control->Width),
-                              Pixels(control->Height)};
+        const PixelRect place = Place(*control, dpi);
         switch (control->Kind) {
         case ControlKind::ListBox:
             list = &factory.MakeListBox(*control, place);
@@ -64,8 +63,14 @@ void FormShell::Click(std::string_view name) {
     }
 }
 
-int FormShell::Pixels(int twips) {
-    return static_cast<int>(std::lround(static_cast<double>(twips) / FormLayout::TwipsPerPixel));
+int FormShell::Pixels(int twips, int dpi) {
+    return static_cast<int>(
+        std::lround(static_cast<double>(twips) * dpi / FormLayout::TwipsPerInch));
+}
+
+PixelRect FormShell::Place(const ControlSpec& control, int dpi) {
+    return {Pixels(control.Left, dpi), Pixels(control.Top, dpi), Pixels(control.Width, dpi),
+            Pixels(control.Height, dpi)};
 }
 
 std::vector<const ControlSpec*> FormShell::InTabOrder() {

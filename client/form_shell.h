@@ -18,7 +18,9 @@ class TCPSockProc;
 // every call the event loop makes. A front end keeps only what its toolkit needs.
 class FormShell {
 public:
-    FormShell(TCPSockProc& proc, ControlFactory& factory, FormHost& host);
+    // dpi: the scale the controls are placed at, in dots per inch.
+    FormShell(TCPSockProc& proc, ControlFactory& factory, FormHost& host,
+              int dpi = FormLayout::StandardDpi);
     // A window destroyed without being closed still gives up its socket before the socket layer
     // is cleaned up.
     ~FormShell();
@@ -36,7 +38,9 @@ public:
     void Guarded(const std::function<void()>& call) { m_form->Guard(call); }
     Form_Main& Form() { return *m_form; }
 
-    static int Pixels(int twips);
+    // Twips as pixels at the given scale.
+    static int Pixels(int twips, int dpi = FormLayout::StandardDpi);
+    static PixelRect Place(const ControlSpec& control, int dpi);
     // Every control of the layout table, in the order Tab moves through them.
     static std::vector<const ControlSpec*> InTabOrder();
 

@@ -11,10 +11,10 @@ constexpr double PointsPerInch = 72.0;
 
 } // namespace
 
-GdiFont::GdiFont(const FontSpec& spec) {
+GdiFont::GdiFont(const FontSpec& spec, int dpi) {
     LOGFONTW font{};
     // A negative height asks for the character height, which is what a point size measures.
-    font.lfHeight = -static_cast<LONG>(std::lround(spec.Size * ScreenDpi() / PointsPerInch));
+    font.lfHeight = -static_cast<LONG>(std::lround(spec.Size * dpi / PointsPerInch));
     font.lfWeight = spec.Bold ? FW_BOLD : FW_NORMAL;
     font.lfItalic = spec.Italic ? TRUE : FALSE;
     font.lfCharSet = SHIFTJIS_CHARSET;
@@ -33,22 +33,15 @@ GdiFont::~GdiFont() {
     }
 }
 
-FontSpec GdiFont::SpecOf(HFONT font) {
+FontSpec GdiFont::SpecOf(HFONT font, int dpi) {
     LOGFONTW logFont{};
     if (font == nullptr || GetObjectW(font, sizeof logFont, &logFont) == 0) {
         return {};
     }
     FontSpec spec;
-    spec.Size = std::abs(static_cast<double>(logFont.lfHeight)) * PointsPerInch / ScreenDpi();
+    spec.Size = std::abs(static_cast<double>(logFont.lfHeight)) * PointsPerInch / dpi;
     spec.Name = WideText::ToUtf8(logFont.lfFaceName);
     spec.Bold = logFont.lfWeight >= FW_BOLD;
     spec.Italic = logFont.lfItalic != FALSE;
     return spec;
-}
-
-int GdiFont::ScreenDpi() {
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    return dpi;
 }

@@ -9,17 +9,17 @@
 // and drawn in one face, never in a fallback that measures otherwise.
 class GdiFont {
 public:
-    explicit GdiFont(const FontSpec& spec);
+    // Made for a window drawn at the given dots per inch.
+    GdiFont(const FontSpec& spec, int dpi);
     ~GdiFont();
     GdiFont(const GdiFont&) = delete;
     GdiFont& operator=(const GdiFont&) = delete;
 
     HFONT Handle() const { return m_handle; }
 
-    // What a font handle was made from: the face asked for, its size in points, weight and slant.
-    static FontSpec SpecOf(HFONT font);
-    // Dots per inch of the screen, vertically.
-    static int ScreenDpi();
+    // What a font handle made for that scale was made from: the face asked for, its size in
+    // points, weight and slant.
+    static FontSpec SpecOf(HFONT font, int dpi);
 
 private:
     HFONT m_handle = nullptr;

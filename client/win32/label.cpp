@@ -32,11 +32,11 @@ double Win32Label::Width() const {
 }
 
 FontSpec Win32Label::Font() const {
-    return GdiFont::SpecOf(FontOf(m_label));
+    return GdiFont::SpecOf(FontOf(m_label), m_dpi);
 }
 
 void Win32Label::SetFont(const FontSpec& font) {
-    auto replacement = std::make_unique<GdiFont>(font);
+    auto replacement = std::make_unique<GdiFont>(font, m_dpi);
     SendMessageW(m_label, WM_SETFONT, reinterpret_cast<WPARAM>(replacement->Handle()), FALSE);
     m_font = std::move(replacement);
     FitToCaption();

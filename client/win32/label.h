@@ -11,7 +11,8 @@
 // own font as the list box draws text in the same font.
 class Win32Label final : public Label {
 public:
-    explicit Win32Label(HWND label) : m_label(label) {}
+    // dpi: the window's scale, which changes when it moves to a screen of another scale.
+    Win32Label(HWND label, const int& dpi) : m_label(label), m_dpi(dpi) {}
 
     std::string Caption() const override;
     void SetCaption(const std::string& caption) override;
@@ -23,5 +24,6 @@ private:
     void FitToCaption();
 
     HWND m_label;
+    const int& m_dpi;
     std::unique_ptr<GdiFont> m_font; // after SetFont; the window's font before
 };

@@ -3,8 +3,8 @@
 #include "client/win32/gdi_font.h"
 #include "client/win32/wide_text.h"
 
-Win32ListBox::Win32ListBox(HWND list, HWND notify, UINT settleMessage)
-    : m_list(list), m_notify(notify), m_settleMessage(settleMessage) {}
+Win32ListBox::Win32ListBox(HWND list, HWND notify, UINT settleMessage, const int& dpi)
+    : m_list(list), m_notify(notify), m_settleMessage(settleMessage), m_dpi(dpi) {}
 
 int Win32ListBox::ListCount() const {
     return static_cast<int>(SendMessageW(m_list, LB_GETCOUNT, 0, 0));
@@ -52,7 +52,7 @@ void Win32ListBox::SetHorizontalExtent(int pixels) {
 }
 
 FontSpec Win32ListBox::Font() const {
-    return GdiFont::SpecOf(reinterpret_cast<HFONT>(SendMessageW(m_list, WM_GETFONT, 0, 0)));
+    return GdiFont::SpecOf(reinterpret_cast<HFONT>(SendMessageW(m_list, WM_GETFONT, 0, 0)), m_dpi);
 }
 
 void Win32ListBox::BeginChange() {

@@ -10,8 +10,9 @@
 // entries then costs one scroll and one paint, not one per entry.
 class Win32ListBox final : public ListBox {
 public:
-    // Settling is asked for by posting settleMessage to notify, whose procedure calls Settle.
-    Win32ListBox(HWND list, HWND notify, UINT settleMessage);
+    // Settling is asked for by posting settleMessage to notify, whose procedure calls Settle. dpi:
+    // the window's scale, which changes when it moves to a screen of another scale.
+    Win32ListBox(HWND list, HWND notify, UINT settleMessage, const int& dpi);
 
     HWND Handle() const { return m_list; }
 
@@ -36,6 +37,7 @@ private:
     HWND m_list;
     HWND m_notify;
     UINT m_settleMessage;
+    const int& m_dpi;
     bool m_settlePending = false;
     int m_selection = -1; // what Settle selects
     int m_scrollTarget = -1;

@@ -2,8 +2,13 @@
 
 #include "client/form_layout.h"
 #include "client/form_wiring.h"
+#include "client/win32/control_keys.h"
+#include "client/win32/dpi.h"
 #include "client/win32/key_code.h"
+#include "client/win32/resources.h"
 #include "client/win32/wide_text.h"
+
+#include <commctrl.h>
 
 #include <stdexcept>
 
@@ -23,13 +28,30 @@ HINSTANCE Instance() {
     return GetModuleHandleW(nullptr);
 }
 
+// The program's icon at the size the system draws it at that scale; null in a program without it
+// (a test).
+HICON ProgramIcon(int metric, int dpi) {
+    const int size = Dpi::SystemMetric(metric, dpi);
+    return static_cast<HICON>(LoadImageW(Instance(), MAKEINTRESOURCEW(HOSHIWA_ICON), IMAGE_ICON,
+                                         size, size, LR_DEFAULTCOLOR));
+}
+
+HICON ClassIcon(int metric) {
+    HICON icon = ProgramIcon(metric, Dpi::Standard);
+    return icon != nullptr ? icon : LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+}
+
 void RegisterWindowClass(WNDPROC procedure) {
+    // The controls of the visual styles the manifest asks for are registered by Common Controls.
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = procedure;
     windowClass.hInstance = Instance();
     windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    windowClass.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+    windowClass.hIcon = ClassIcon(SM_CXICON);
+    windowClass.hIconSm = ClassIcon(SM_CXSMICON);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = WindowClass;
     // A second window of the process finds the class registered already.
@@ -60,23 +82,26 @@ ControlClass ClassOf(ControlKind kind) {
 
 } // namespace
 
-Win32MainWindow::Win32MainWindow(TCPSockProc& proc)
-    : m_windowFont(WindowFont()), m_textBoxFont(TextBoxFont()), m_nextId(FirstControlId) {
+Win32MainWindow::Win32MainWindow(TCPSockProc& proc) : m_nextId(FirstControlId) {
     RegisterWindowClass(&Win32MainWindow::WindowProc);
-    RECT frame{0, 0, FormShell::Pixels(FormLayout::ClientWidth),
-               FormShell::Pixels(FormLayout::ClientHeight)};
-    AdjustWindowRectEx(&frame, WindowStyle, FALSE, WindowExStyle);
+    // Made where the system puts it, then sized for the scale of the screen it is on.
     const std::wstring title = WideText::FromUtf8(FormLayout::Title);
     m_window = CreateWindowExW(WindowExStyle, WindowClass, title.c_str(), WindowStyle,
-                               CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
-                               frame.bottom - frame.top, nullptr, nullptr, Instance(), this);
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
+                               nullptr, Instance(), this);
     if (m_window == nullptr) {
         throw std::runtime_error("the main window could not be created");
     }
+    m_dpi = Dpi::OfWindow(m_window);
+    MakeFonts();
+    SetIcons();
+    const SIZE size = WindowSize(m_dpi);
+    SetWindowPos(m_window, nullptr, 0, 0, size.cx, size.cy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     m_host.SetOwner(m_window, EndOfTurnMessage);
     // Windows moves the focus through a window's controls in the order they were made, which is
     // the order the shell makes them in.
-    m_shell = std::make_unique<FormShell>(proc, static_cast<ControlFactory&>(*this), m_host);
+    m_shell = std::make_unique<FormShell>(proc, static_cast<ControlFactory&>(*this), m_host, m_dpi);
     for (const auto& [name, handler] : FormWiring::Clicks) {
         m_clicks.emplace(GetDlgCtrlID(Control(name)), name);
     }
@@ -84,6 +109,17 @@ Win32MainWindow::Win32MainWindow(TCPSockProc& proc)
     m_editProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
         sendMsg, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32MainWindow::SendMsgProc)));
     SetWindowLongPtrW(sendMsg, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    for (const ControlSpec& control : FormLayout::Controls) {
+        if (control.Kind == ControlKind::ListBox) {
+            ControlKeys::ForLog(Control(control.Name));
+        } else if (control.Kind == ControlKind::TextBox) {
+            if (control.Name == "Txt_SendMsg") {
+                ControlKeys::ForInputLine(Control(control.Name));
+            } else {
+                ControlKeys::ForTextBox(Control(control.Name));
+            }
+        }
+    }
 }
 
 Win32MainWindow::~Win32MainWindow() {
@@ -106,6 +142,54 @@ void Win32MainWindow::Show() {
 HWND Win32MainWindow::Control(std::string_view name) const {
     const auto found = m_controls.find(name);
     return found == m_controls.end() ? nullptr : found->second;
+}
+
+SIZE Win32MainWindow::WindowSize(int dpi) {
+    const RECT frame = Dpi::WindowRect(FormShell::Pixels(FormLayout::ClientWidth, dpi),
+                                       FormShell::Pixels(FormLayout::ClientHeight, dpi),
+                                       WindowStyle, WindowExStyle, dpi);
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+void Win32MainWindow::MakeFonts() {
+    m_windowFont = std::make_unique<GdiFont>(WindowFont(), m_dpi);
+    m_textBoxFont = std::make_unique<GdiFont>(TextBoxFont(), m_dpi);
+}
+
+HFONT Win32MainWindow::FontFor(ControlKind kind) const {
+    return kind == ControlKind::TextBox ? m_textBoxFont->Handle() : m_windowFont->Handle();
+}
+
+void Win32MainWindow::SetIcons() {
+    Icon bigIcon(ProgramIcon(SM_CXICON, m_dpi), &DestroyIcon);
+    Icon smallIcon(ProgramIcon(SM_CXSMICON, m_dpi), &DestroyIcon);
+    if (!bigIcon || !smallIcon) {
+        return;
+    }
+    // The window takes the new icons before the old ones go.
+    SendMessageW(m_window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon.get()));
+    SendMessageW(m_window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon.get()));
+    m_bigIcon = std::move(bigIcon);
+    m_smallIcon = std::move(smallIcon);
+}
+
+void Win32MainWindow::ChangeDpi(int dpi, const RECT& suggested) {
+    m_dpi = dpi;
+    // The controls take the new fonts before the old ones go.
+    auto oldWindowFont = std::move(m_windowFont);
+    auto oldTextBoxFont = std::move(m_textBoxFont);
+    MakeFonts();
+    for (const ControlSpec& control : FormLayout::Controls) {
+        HWND widget = Control(control.Name);
+        const PixelRect place = FormShell::Place(control, dpi);
+        SetWindowPos(widget, nullptr, place.Left, place.Top, place.Width, place.Height,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        SendMessageW(widget, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(control.Kind)), TRUE);
+    }
+    m_shell->Guarded([this] { Form().Lst_Msg_FontChanged(); });
+    SetIcons();
+    SetWindowPos(m_window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 FontSpec Win32MainWindow::WindowFont() {
@@ -131,9 +215,7 @@ HWND Win32MainWindow::MakeControl(const ControlSpec& control, const PixelRect& p
         throw std::runtime_error("the control " + std::string(control.Name) +
                                  " could not be created");
     }
-    const HFONT font =
-        control.Kind == ControlKind::TextBox ? m_textBoxFont.Handle() : m_windowFont.Handle();
-    SendMessageW(widget, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SendMessageW(widget, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(control.Kind)), FALSE);
     m_controls.emplace(control.Name, widget);
     return widget;
 }
@@ -141,7 +223,7 @@ HWND Win32MainWindow::MakeControl(const ControlSpec& control, const PixelRect& p
 ListBox& Win32MainWindow::MakeListBox(const ControlSpec& control, const PixelRect& place) {
     HWND widget = MakeControl(control, place);
     SendMessageW(widget, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L" "));
-    m_Lst_Msg = std::make_unique<Win32ListBox>(widget, m_window, SettleLogMessage);
+    m_Lst_Msg = std::make_unique<Win32ListBox>(widget, m_window, SettleLogMessage, m_dpi);
     return *m_Lst_Msg;
 }
 
@@ -153,7 +235,7 @@ Label& Win32MainWindow::MakeLabel(const ControlSpec& control, const PixelRect& p
     HWND widget = MakeControl(control, place);
     // The measuring label takes no part in input.
     EnableWindow(widget, FALSE);
-    m_Label1 = std::make_unique<Win32Label>(widget);
+    m_Label1 = std::make_unique<Win32Label>(widget, m_dpi);
     return *m_Label1;
 }
 
@@ -208,6 +290,14 @@ LRESULT Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         break;
+    case WM_GETDPISCALEDSIZE:
+        // The layout's size at the new scale, so that the rectangle the system suggests with
+        // WM_DPICHANGED is exactly it.
+        *reinterpret_cast<SIZE*>(lParam) = WindowSize(LOWORD(wParam));
+        return TRUE;
+    case WM_DPICHANGED:
+        ChangeDpi(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return 0;
     case WM_CLOSE:
         m_shell->Close();
         DestroyWindow(m_window);

@@ -3,6 +3,7 @@
 #include "client/control_factory.h"
 #include "client/form_shell.h"
 #include "client/win32/command_button.h"
+#include "client/win32/dpi.h"
 #include "client/win32/form_host.h"
 #include "client/win32/gdi_font.h"
 #include "client/win32/label.h"
@@ -16,6 +17,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 class TCPSockProc;
@@ -55,11 +57,23 @@ private:
     Label& MakeLabel(const ControlSpec& control, const PixelRect& place) override;
     CommandButton& MakeCommandButton(const ControlSpec& control, const PixelRect& place) override;
     HWND MakeControl(const ControlSpec& control, const PixelRect& place);
+    static SIZE WindowSize(int dpi);
+    void MakeFonts();
+    HFONT FontFor(ControlKind kind) const;
+    void SetIcons();
+    // The window moved to a screen of another scale: places, fonts, the log's measuring and the
+    // icons at the new scale, and the window in the rectangle the system suggests.
+    void ChangeDpi(int dpi, const RECT& suggested);
     void KeyPress(WPARAM character);
 
+    using Icon = std::unique_ptr<std::remove_pointer_t<HICON>, decltype(&DestroyIcon)>;
+
     HWND m_window = nullptr;
-    GdiFont m_windowFont;
-    GdiFont m_textBoxFont;
+    int m_dpi = Dpi::Standard; // the scale the window is drawn at
+    std::unique_ptr<GdiFont> m_windowFont;
+    std::unique_ptr<GdiFont> m_textBoxFont;
+    Icon m_bigIcon{nullptr, &DestroyIcon};
+    Icon m_smallIcon{nullptr, &DestroyIcon};
     std::map<std::string, HWND, std::less<>> m_controls;
     std::map<int, std::string_view> m_clicks; // the clicked control's name by its id
     int m_nextId;

@@ -1,10 +1,48 @@
 #include "tests/win32/window_fixture.h"
 
+#include "client/win32/clipboard_text.h"
 #include "client/win32/wide_text.h"
 
 namespace {
 
 const std::string NotConnected = "エラー：接続されていません。";
+
+// A stream of posted messages, as a socket's notifications during a flood: each one posts the
+// next, and notes its number and whether the input line shows a typed "x" by then. The key is
+// pressed while the stream runs.
+struct Stream {
+    static constexpr UINT Message = WM_APP + 7;
+    static constexpr WPARAM Length = 150;
+    static constexpr WPARAM KeyPressed = 10;
+    HWND input = nullptr;
+    std::vector<WPARAM> order;
+    WPARAM firstWithKey = Length;
+
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message != Message) {
+            return DefWindowProcW(window, message, wParam, lParam);
+        }
+        auto* stream = reinterpret_cast<Stream*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        stream->order.push_back(wParam);
+        if (stream->firstWithKey == Length && WindowText::Get(stream->input) == "x") {
+            stream->firstWithKey = wParam;
+        }
+        if (wParam == KeyPressed) {
+            INPUT keys[2] = {};
+            for (INPUT& key : keys) {
+                key.type = INPUT_KEYBOARD;
+                key.ki.wVk = 'X';
+            }
+            keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+            SendInput(2, keys, sizeof(INPUT));
+        }
+        Sleep(4);
+        if (wParam + 1 < Length) {
+            PostMessageW(window, Message, wParam + 1, 0);
+        }
+        return 0;
+    }
+};
 
 class Win32MainWindowInput : public Win32WindowFixture {
 protected:
@@ -14,6 +52,17 @@ protected:
     }
     void SetText(const char* name, const wchar_t* text) {
         SendMessageW(Control(name), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    }
+    // The key pressed in the control while Ctrl is held.
+    void PressWithControl(const char* name, WPARAM key) {
+        SetFocus(Control(name));
+        BYTE keys[256] = {};
+        GetKeyboardState(keys);
+        keys[VK_CONTROL] = 0x80;
+        SetKeyboardState(keys);
+        PressKey(key);
+        keys[VK_CONTROL] = 0;
+        SetKeyboardState(keys);
     }
 };
 
@@ -97,6 +146,70 @@ TEST_F(Win32MainWindowInput, BurstOfEntriesScrollsOnceAtTheEndOfTheTurnWithNothi
     SelectObject(dc, previous);
     ReleaseDC(list, dc);
     EXPECT_EQ(SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0), size.cx + 16);
+}
+
+TEST_F(Win32MainWindowInput, CtrlCAndCtrlInsertCopyTheSelectedLogEntryAsUnicodeText) {
+    window.Form().AddLog("ログの行 ①");
+    window.Form().AddLog("second");
+    Turn();
+    SendMessageW(Control("Lst_Msg"), LB_SETCURSEL, 0, 0);
+    for (const WPARAM key : {WPARAM('C'), WPARAM(VK_INSERT)}) {
+        ClipboardText::Set(window.Handle(), L"before");
+        PressWithControl("Lst_Msg", key);
+        EXPECT_EQ(ClipboardText::Get(window.Handle()), WideText::FromUtf8(Entries()[0]));
+        EXPECT_EQ(Entries()[0].substr(9), "ログの行 ①");
+    }
+}
+
+TEST_F(Win32MainWindowInput, CtrlASelectsAllOfABoxsText) {
+    for (const char* name : {"Txt_Host", "Txt_SendMsg"}) {
+        SetText(name, L"日本語 text");
+        SendMessageW(Control(name), EM_SETSEL, 2, 2);
+        PressWithControl(name, 'A');
+        DWORD start = 0;
+        DWORD end = 0;
+        SendMessageW(Control(name), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                     reinterpret_cast<LPARAM>(&end));
+        EXPECT_EQ(start, 0u) << name;
+        EXPECT_EQ(end, 8u) << name;
+        EXPECT_EQ(WindowText::Get(Control(name)), "日本語 text") << name;
+    }
+}
+
+TEST_F(Win32MainWindowInput, PastedLinesStayWholeInTheInputLineAndEnterRefusesThem) {
+    ClipboardText::Set(window.Handle(), L"一行目\r\n二行目");
+    SetText("Txt_SendMsg", L">");
+    SendMessageW(Control("Txt_SendMsg"), EM_SETSEL, 1, 1);
+    PressWithControl("Txt_SendMsg", 'V');
+    EXPECT_EQ(WindowText::Get(Control("Txt_SendMsg")), ">一行目\r\n二行目");
+    PressKey(VK_RETURN);
+    EXPECT_EQ(Newest(), "エラー：改行を含む行は送信できません。");
+    EXPECT_EQ(WindowText::Get(Control("Txt_SendMsg")), ">一行目\r\n二行目");
+}
+
+TEST_F(Win32MainWindowInput, KeyTypedDuringAStreamOfPostedMessagesShowsBeforeTheStreamEnds) {
+    WNDCLASSW streamClass{};
+    streamClass.lpfnWndProc = &Stream::Procedure;
+    streamClass.hInstance = GetModuleHandleW(nullptr);
+    streamClass.lpszClassName = L"HoshiwaTestStream";
+    RegisterClassW(&streamClass);
+    HWND sink = CreateWindowExW(0, streamClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                nullptr, streamClass.hInstance, nullptr);
+    Stream stream;
+    stream.input = Control("Txt_SendMsg");
+    SetWindowLongPtrW(sink, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&stream));
+    SetForegroundWindow(window.Handle());
+    FocusSendMsg();
+
+    PostMessageW(sink, Stream::Message, 0, 0);
+    Turn();
+    DestroyWindow(sink);
+
+    ASSERT_EQ(stream.order.size(), Stream::Length);
+    for (WPARAM index = 0; index < Stream::Length; ++index) {
+        EXPECT_EQ(stream.order[index], index) << "the posted messages keep their order";
+    }
+    EXPECT_LT(stream.firstWithKey, Stream::Length / 2) << "the key waited for the stream";
 }
 
 } // namespace

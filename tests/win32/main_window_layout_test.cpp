@@ -1,32 +1,34 @@
 #include "tests/win32/window_fixture.h"
 
+#include "client/form_layout.h"
 #include "client/win32/wide_text.h"
+
+#include <cmath>
 
 namespace {
 
 struct Placed {
     const char* name;
     const wchar_t* windowClass;
-    RECT pixels; // left, top, right, bottom: the layout's twips at 15 a pixel
     const char* caption;
     bool visible;
 };
 
 const Placed Expected[] = {
-    {"Lst_Msg", L"ListBox", {0, 0, 481, 218}, "", true},
-    {"Txt_SendMsg", L"Edit", {0, 219, 481, 238}, "", true},
-    {"Label1", L"Static", {0, 0, -1, 1}, "", false},
-    {"Txt_Host", L"Edit", {200, 240, 382, 259}, "localhost:6667", true},
-    {"Txt_UserID", L"Edit", {200, 260, 261, 279}, "UserID", true},
-    {"Cmd_Connect", L"Button", {384, 240, 481, 259}, "Connect", true},
-    {"Txt_RealName", L"Edit", {262, 260, 418, 279}, "RealName", true},
-    {"Cmd_SetUser", L"Button", {420, 260, 481, 279}, "SetUser", true},
-    {"Txt_NickName", L"Edit", {200, 280, 269, 299}, "NickName", true},
-    {"Cmd_SetNick", L"Button", {271, 280, 332, 299}, "SetNick", true},
-    {"Txt_Ch", L"Edit", {336, 280, 418, 299}, "#Channel", true},
-    {"Cmd_Join", L"Button", {420, 280, 481, 299}, "Join", true},
-    {"Cmd_Part", L"Button", {420, 280, 481, 299}, "Part", false},
-    {"Cmd_Disconnect", L"Button", {384, 240, 481, 259}, "Disconnect", false},
+    {"Lst_Msg", L"ListBox", "", true},
+    {"Txt_SendMsg", L"Edit", "", true},
+    {"Label1", L"Static", "", false},
+    {"Txt_Host", L"Edit", "localhost:6667", true},
+    {"Txt_UserID", L"Edit", "UserID", true},
+    {"Cmd_Connect", L"Button", "Connect", true},
+    {"Txt_RealName", L"Edit", "RealName", true},
+    {"Cmd_SetUser", L"Button", "SetUser", true},
+    {"Txt_NickName", L"Edit", "NickName", true},
+    {"Cmd_SetNick", L"Button", "SetNick", true},
+    {"Txt_Ch", L"Edit", "#Channel", true},
+    {"Cmd_Join", L"Button", "Join", true},
+    {"Cmd_Part", L"Button", "Part", false},
+    {"Cmd_Disconnect", L"Button", "Disconnect", false},
 };
 
 const char* const TextBoxes[] = {"Txt_SendMsg",  "Txt_Host",     "Txt_UserID",
@@ -57,33 +59,130 @@ bool HasGlyphs(HWND control, const std::wstring& text) {
     return true;
 }
 
-using Win32MainWindowLayout = Win32WindowFixture;
+// The screen's scale: the test prefix's LogPixels.
+int ScreenDpi() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
 
-TEST_F(Win32MainWindowLayout, WindowHasItsTitleAndClientArea) {
+// 96-dpi pixels at the given scale.
+int Scaled(LONG pixels, int dpi) {
+    return MulDiv(pixels, dpi, 96);
+}
+
+SIZE TextSize(HDC dc, const std::wstring& text) {
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    return size;
+}
+
+class Win32MainWindowLayout : public Win32WindowFixture {
+protected:
+    void ExpectClientArea(int dpi) {
+        RECT client{};
+        GetClientRect(window.Handle(), &client);
+        EXPECT_EQ(client.right - client.left, Scaled(482, dpi));
+        EXPECT_EQ(client.bottom - client.top, Scaled(300, dpi));
+    }
+    // Each control at its place in the layout, in twips at 1440 an inch.
+    void ExpectPlaces(int dpi) {
+        auto pixels = [dpi](int twips) { return std::lround(twips * dpi / 1440.0); };
+        for (const ControlSpec& control : FormLayout::Controls) {
+            SCOPED_TRACE(control.Name);
+            RECT place{};
+            GetWindowRect(Control(std::string(control.Name).c_str()), &place);
+            MapWindowPoints(nullptr, window.Handle(), reinterpret_cast<POINT*>(&place), 2);
+            EXPECT_EQ(place.left, pixels(control.Left));
+            EXPECT_EQ(place.top, pixels(control.Top));
+            // The label sizes itself to its caption; only its corner is laid out.
+            if (control.Name != "Label1") {
+                EXPECT_EQ(place.right - place.left, pixels(control.Width));
+                EXPECT_EQ(place.bottom - place.top, pixels(control.Height));
+            }
+        }
+    }
+    // Every caption, box text and log line, measured in its control's own font, fits the room
+    // the control draws it in.
+    void ExpectTextsFit(int dpi) {
+        for (const Placed& expected : Expected) {
+            SCOPED_TRACE(expected.name);
+            HWND control = Control(expected.name);
+            HDC dc = GetDC(control);
+            const HGDIOBJ previous =
+                SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+            TEXTMETRICW metrics{};
+            GetTextMetricsW(dc, &metrics);
+            const SIZE text = TextSize(dc, WideText::FromUtf8(WindowText::Get(control)));
+            SelectObject(dc, previous);
+            ReleaseDC(control, dc);
+            RECT room{};
+            GetClientRect(control, &room);
+            const std::wstring kind(expected.windowClass);
+            if (kind == L"Edit") {
+                SendMessageW(control, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&room));
+            } else if (kind == L"Button") {
+                // A push button's raised edge.
+                InflateRect(&room, -Scaled(2, dpi), -Scaled(2, dpi));
+            } else if (kind == L"ListBox") {
+                room.bottom = static_cast<LONG>(SendMessageW(control, LB_GETITEMHEIGHT, 0, 0));
+            } else {
+                continue;
+            }
+            EXPECT_LE(text.cx, room.right - room.left);
+            EXPECT_LE(metrics.tmHeight, room.bottom - room.top);
+        }
+    }
+};
+
+TEST_F(Win32MainWindowLayout, WindowHasItsTitleAndTheLayoutsClientAreaAtTheScreensScale) {
     EXPECT_EQ(WindowText::Get(window.Handle()), "Hoshiwa");
-    RECT client{};
-    GetClientRect(window.Handle(), &client);
-    EXPECT_EQ(client.right - client.left, 482);
-    EXPECT_EQ(client.bottom - client.top, 300);
+    ExpectClientArea(ScreenDpi());
+}
+
+TEST_F(Win32MainWindowLayout, EveryCaptionAndBoxTextFitsItsControlAtTheScreensScale) {
+    ExpectTextsFit(ScreenDpi());
+}
+
+TEST_F(Win32MainWindowLayout, MovedToAScreenOfAnotherScaleTheWindowIsLaidOutAndMeasuredAgain) {
+    window.Form().AddLog("長い長い日本語の行を測る");
+    Turn();
+    const int dpi = ScreenDpi() * 2;
+    RECT suggested{40, 30, 40 + Scaled(500, dpi), 30 + Scaled(340, dpi)};
+    SendMessageW(window.Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                 reinterpret_cast<LPARAM>(&suggested));
+    Turn();
+    RECT frame{};
+    GetWindowRect(window.Handle(), &frame);
+    EXPECT_EQ(frame.left, 40);
+    EXPECT_EQ(frame.top, 30);
+    ExpectPlaces(dpi);
+    ExpectTextsFit(dpi);
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(Control("Txt_Host"), WM_GETFONT, 0, 0)),
+               sizeof font, &font);
+    EXPECT_EQ(font.lfHeight, -MulDiv(39, dpi, 4 * 72));
+
+    // The log's extent is its longest entry in the new font, and 16 more.
+    HWND list = Control("Lst_Msg");
+    HDC dc = GetDC(list);
+    const HGDIOBJ previous =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0)));
+    const SIZE longest = TextSize(dc, WideText::FromUtf8(Entries()[0] + " "));
+    SelectObject(dc, previous);
+    ReleaseDC(list, dc);
+    EXPECT_EQ(SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0), longest.cx + 16);
 }
 
 TEST_F(Win32MainWindowLayout, ControlsStandInTheirPlacesWithTheirCaptions) {
+    ExpectPlaces(ScreenDpi());
     for (const Placed& expected : Expected) {
         SCOPED_TRACE(expected.name);
         HWND control = Control(expected.name);
         wchar_t windowClass[32] = {};
         GetClassNameW(control, windowClass, 32);
         EXPECT_EQ(lstrcmpiW(windowClass, expected.windowClass), 0);
-        RECT place{};
-        GetWindowRect(control, &place);
-        MapWindowPoints(nullptr, window.Handle(), reinterpret_cast<POINT*>(&place), 2);
-        EXPECT_EQ(place.left, expected.pixels.left);
-        EXPECT_EQ(place.top, expected.pixels.top);
-        // The label sizes itself to its caption; only its corner is laid out.
-        if (expected.pixels.right >= 0) {
-            EXPECT_EQ(place.right, expected.pixels.right);
-            EXPECT_EQ(place.bottom, expected.pixels.bottom);
-        }
         if (std::string(expected.name) != "Lst_Msg") {
             EXPECT_EQ(WindowText::Get(control), expected.caption);
         }
@@ -94,9 +193,7 @@ TEST_F(Win32MainWindowLayout, ControlsStandInTheirPlacesWithTheirCaptions) {
 }
 
 TEST_F(Win32MainWindowLayout, TextBoxesUseTheJapaneseGothicFontAtItsPointSize) {
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
+    const int dpi = ScreenDpi();
     for (const char* name : TextBoxes) {
         SCOPED_TRACE(name);
         const LOGFONTW font = FontOf(Control(name));
