@@ -18,7 +18,6 @@ namespace {
 // take gigabytes before the entry limit is reached.
 constexpr std::size_t MaxLoggedBytes = 32 * 1024 * 1024;
 constexpr double ExtentMargin = 16.0;
-constexpr std::int32_t DefaultPort = 6667;
 
 constexpr std::string_view SendMark = "<Send> ";
 constexpr std::string_view RecvMark = "<Recv> ";
@@ -37,6 +36,21 @@ constexpr std::string_view TextUnsendable =
     "エラー：Shift_JIS で送れない文字を含む行は送信できません。";
 constexpr std::string_view TextSendQueueFull = "エラー：送信待ちのデータが多すぎます。";
 constexpr std::string_view TextUnknownFailure = "原因の分からない障害が起きました。";
+constexpr std::string_view TextBadFingerprint =
+    "エラー：証明書のフィンガープリントが正しくありません（SHA-256 の 16 進数 64 桁）。";
+constexpr std::string_view TextEncryptedBefore = " で暗号化しています（証明書 SHA-256 ";
+constexpr std::string_view TextEncryptedAfter = "）。";
+constexpr std::string_view TextServerCertificate = "サーバーの証明書は SHA-256 ";
+constexpr std::string_view TextServerCertificateAfter = " です。";
+
+// What the host box asks for: "host", "host:port", "host:+port" (encrypted) or
+// "host:+port#FINGERPRINT" (encrypted, accepting only that certificate).
+struct HostSetting {
+    std::string host;
+    std::int32_t port = 6667;
+    bool encrypted = false;
+    std::optional<winsock::CertificateFingerprint> pinned;
+};
 
 // A server that has stopped reading must not make the window queue without end.
 constexpr std::int32_t MaxWaitingSendBytes = 16 * 1024 * 1024;
@@ -55,15 +69,9 @@ void AppendTwoDigits(std::string& s, int value) {
     s += static_cast<char>('0' + value % 10);
 }
 
-// A port text is an optionally signed run of decimal digits that fits 32 bits; the socket then
+// A port text is a run of decimal digits, perhaps after a minus, that fits 32 bits; the socket then
 // limits the number to a port.
 std::optional<std::int32_t> ParsePort(std::string_view text) {
-    if (!text.empty() && text.front() == '+') {
-        text.remove_prefix(1);
-        if (!text.empty() && text.front() == '-') {
-            return std::nullopt;
-        }
-    }
     std::int32_t port = 0;
     const char* const end = text.data() + text.size();
     const auto [stop, error] = std::from_chars(text.data(), end, port);
@@ -71,6 +79,79 @@ std::optional<std::int32_t> ParsePort(std::string_view text) {
         return std::nullopt;
     }
     return port;
+}
+
+// A SHA-256 fingerprint as openssl prints it: 64 hexadecimal digits, colons and case free.
+std::optional<winsock::CertificateFingerprint> ParseFingerprint(std::string_view text) {
+    std::string digits;
+    for (const char c : text) {
+        if (c != ':') {
+            digits += c;
+        }
+    }
+    winsock::CertificateFingerprint fingerprint{};
+    if (digits.size() != 2 * fingerprint.size()) {
+        return std::nullopt;
+    }
+    for (std::size_t i = 0; i < fingerprint.size(); ++i) {
+        const char* const first = digits.data() + 2 * i;
+        const auto [stop, error] = std::from_chars(first, first + 2, fingerprint[i], 16);
+        if (error != std::errc() || stop != first + 2) {
+            return std::nullopt;
+        }
+    }
+    return fingerprint;
+}
+
+std::string FingerprintText(const winsock::CertificateFingerprint& fingerprint) {
+    constexpr std::string_view Digits = "0123456789ABCDEF";
+    std::string text;
+    for (const std::uint8_t byte : fingerprint) {
+        if (!text.empty()) {
+            text += ':';
+        }
+        text += Digits[byte >> 4];
+        text += Digits[byte & 0x0F];
+    }
+    return text;
+}
+
+// The host box's setting; empty, with the text that says why, when the box holds no valid one.
+std::optional<HostSetting> ParseHostBox(const std::string& hostText, std::string_view& refusal) {
+    const std::size_t colon = hostText.find(':');
+    HostSetting setting;
+    setting.host = hostText.substr(0, colon);
+    if (colon == std::string::npos) {
+        return setting;
+    }
+    std::string_view portText = std::string_view(hostText).substr(colon + 1);
+    // A "+" in front of the port asks for encryption; the port itself takes no further sign.
+    if (portText.starts_with('+')) {
+        portText.remove_prefix(1);
+        setting.encrypted = true;
+        const std::size_t hash = portText.find('#');
+        if (hash != std::string_view::npos) {
+            setting.pinned = ParseFingerprint(portText.substr(hash + 1));
+            portText = portText.substr(0, hash);
+            if (!setting.pinned) {
+                refusal = TextBadFingerprint;
+                return std::nullopt;
+            }
+        }
+    }
+    const bool signAfterPlus =
+        setting.encrypted && (portText.starts_with('+') || portText.starts_with('-'));
+    const auto port = signAfterPlus ? std::nullopt : ParsePort(portText);
+    if (!port) {
+        refusal = TextBadPort;
+        return std::nullopt;
+    }
+    setting.port = *port;
+    return setting;
+}
+
+bool IsCertificateRefusal(std::int32_t Number) {
+    return Number >= winsock::ErrorTlsHandshake && Number <= winsock::ErrorTlsPinMismatch;
 }
 
 bool HasLineBreak(std::string_view line) {
@@ -190,23 +271,17 @@ void Form_Main::MeasureLongestEntry() {
 }
 
 void Form_Main::Cmd_Connect_Click() {
-    const std::string hostText = m_controls.Txt_Host.Text();
-    const std::size_t colon = hostText.find(':');
-    std::string host = hostText;
-    std::int32_t port = DefaultPort;
-    if (colon != std::string::npos) {
-        const auto parsed = ParsePort(std::string_view(hostText).substr(colon + 1));
-        if (!parsed) {
-            AddLog(std::string(TextBadPort));
-            return;
-        }
-        host = hostText.substr(0, colon);
-        port = *parsed;
+    std::string_view refusal;
+    const std::optional<HostSetting> setting = ParseHostBox(m_controls.Txt_Host.Text(), refusal);
+    if (!setting) {
+        AddLog(std::string(refusal));
+        return;
     }
     m_received.Reset();
     if (m_Winsock) {
-        m_Winsock->RemoteHost(host);
-        m_Winsock->RemotePort(port);
+        m_Winsock->RemoteHost(setting->host);
+        m_Winsock->RemotePort(setting->port);
+        m_Winsock->Encrypted(setting->encrypted, setting->pinned);
     }
     if (!m_Winsock || !m_Winsock->Connect()) {
         CloseConnection();
@@ -324,6 +399,14 @@ void Form_Main::SetDisconnectedLayout() {
 
 void Form_Main::Winsock_ConnectTCP() {
     AddLog(Concat(m_controls.Txt_Host.Text(), TextConnected));
+    if (m_Winsock && m_Winsock->Encrypted()) {
+        const winsock::TlsStatus status = m_Winsock->Encryption();
+        std::string entry = status.protocol;
+        entry += TextEncryptedBefore;
+        entry += status.certificate ? FingerprintText(*status.certificate) : std::string();
+        entry += TextEncryptedAfter;
+        AddLog(entry);
+    }
     m_controls.Cmd_Connect.SetVisible(false);
     m_controls.Cmd_Disconnect.SetVisible(true);
 }
@@ -354,6 +437,13 @@ void Form_Main::Winsock_Error(std::int32_t Number) {
     default:
         AddLog(Concat(TextErrorPrefix, TCPSockProc::GetErrorText(Number)));
         break;
+    }
+    // The certificate the server showed, so that the user can check it and pin it.
+    if (m_Winsock && IsCertificateRefusal(Number)) {
+        if (const auto certificate = m_Winsock->Encryption().certificate) {
+            AddLog(std::string(TextServerCertificate) + FingerprintText(*certificate) +
+                   std::string(TextServerCertificateAfter));
+        }
     }
     CloseConnection();
 }

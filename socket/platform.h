@@ -96,6 +96,18 @@ inline constexpr int WSANO_DATA = 11004;
 // The component's own number, not a Windows Sockets one: an operation that the state of the
 // socket (or socket object) does not allow.
 inline constexpr int ErrorInvalidState = 40020;
+// The component's own numbers for encrypted connections. The first five come with FD_CONNECT in
+// place of success: no TLS 1.2 or later session could be made (the server speaks no TLS, offers
+// only older versions, closed or sent garbage); the certificate does not chain to a trusted root;
+// it names another host; it has expired or is not yet valid; it differs from the pinned
+// fingerprint. The last is a recv failure on an established connection whose records no longer
+// decrypt.
+inline constexpr int ErrorTlsHandshake = 40030;
+inline constexpr int ErrorTlsUntrusted = 40031;
+inline constexpr int ErrorTlsWrongHost = 40032;
+inline constexpr int ErrorTlsExpired = 40033;
+inline constexpr int ErrorTlsPinMismatch = 40034;
+inline constexpr int ErrorTlsBroken = 40035;
 
 // The 16-byte IPv4 socket address: family, port high byte first, address in network order.
 struct SockAddrIn {
@@ -111,6 +123,27 @@ static_assert(sizeof(SockAddrIn) == 16);
 struct HostEnt {
     std::string h_name;
     std::vector<std::uint32_t> h_addr_list;
+};
+
+// The SHA-256 digest of a certificate's DER encoding.
+using CertificateFingerprint = std::array<std::uint8_t, 32>;
+
+// How a connection is to be encrypted. Without a pin the server's certificate must chain to the
+// system's trusted roots and name serverName (a DNS name, sent as SNI, or a dotted IPv4 address,
+// matched against the certificate's addresses); with a pin exactly the certificate with that
+// fingerprint is accepted, whatever it names or whoever signed it, and nothing else.
+struct TlsRequest {
+    std::string serverName; // the host as typed, ASCII
+    std::optional<CertificateFingerprint> pinned;
+};
+
+// What a socket's encryption has come to.
+struct TlsStatus {
+    bool requested = false;
+    // "TLS 1.2" or "TLS 1.3" once the session is established; empty before and after a failure.
+    std::string protocol;
+    // The server's certificate as soon as the handshake has shown it, also when it was refused.
+    std::optional<CertificateFingerprint> certificate;
 };
 
 struct WndClass {
@@ -145,6 +178,17 @@ public:
     virtual int send(SOCKET s, const std::uint8_t* buf, int len, int flags) = 0;
     virtual int shutdown(SOCKET s, int how) = 0;
     virtual int closesocket(SOCKET s) = 0;
+
+    // Encrypts the connection that connect will make: on a socket not yet connecting, 0 on
+    // success. FD_CONNECT is then posted when the handshake has ended: 0 once the certificate is
+    // accepted, otherwise one of the ErrorTls numbers (or the connect's own error). Until then
+    // recv and send fail with WSAENOTCONN and nothing else is posted. Afterwards recv and send
+    // carry the decrypted bytes, and the selection rules hold for them: FD_READ while decrypted
+    // bytes wait (also when the kernel holds none), FD_WRITE when the TLS layer can take more,
+    // FD_CLOSE once the server's close_notify or end of stream has come and every decrypted byte
+    // was read. shutdown with SD_SEND or SD_BOTH, and closesocket, send close_notify first.
+    virtual int SetTls(SOCKET s, const TlsRequest& request) = 0;
+    virtual int GetTlsStatus(SOCKET s, TlsStatus& status) = 0;
 
     // Writes a NUL-terminated name into name[0..namelen); 0 on success.
     virtual int gethostname(char* name, int namelen) = 0;

@@ -110,6 +110,14 @@ int PosixPlatform::closesocket(SOCKET s) {
     return Usable() ? m_selection.closesocket(s) : SOCKET_ERROR;
 }
 
+int PosixPlatform::SetTls(SOCKET s, const TlsRequest& request) {
+    return Usable() ? m_selection.SetTls(s, request) : SOCKET_ERROR;
+}
+
+int PosixPlatform::GetTlsStatus(SOCKET s, TlsStatus& status) {
+    return Usable() ? m_selection.GetTlsStatus(s, status) : SOCKET_ERROR;
+}
+
 // ---- names and addresses ----
 
 int PosixPlatform::gethostname(char* name, int namelen) {

@@ -569,3 +569,15 @@ int PosixSelection::closesocket(SOCKET s) {
     Release(s, *st);
     return 0;
 }
+
+int PosixSelection::SetTls(SOCKET s, const TlsRequest&) {
+    return Usable(s) == nullptr ? SOCKET_ERROR : Fail(WSAEOPNOTSUPP);
+}
+
+int PosixSelection::GetTlsStatus(SOCKET s, TlsStatus& status) {
+    if (Usable(s) == nullptr) {
+        return SOCKET_ERROR;
+    }
+    status = TlsStatus{};
+    return 0;
+}

@@ -40,6 +40,8 @@ public:
     int send(winsock::SOCKET s, const std::uint8_t* buf, int len, int flags);
     int shutdown(winsock::SOCKET s, int how);
     int closesocket(winsock::SOCKET s);
+    int SetTls(winsock::SOCKET s, const winsock::TlsRequest& request);
+    int GetTlsStatus(winsock::SOCKET s, winsock::TlsStatus& status);
 
 private:
     // Where a socket is in its life. Connected, PeerClosed and CloseReported are the phases of an

@@ -239,6 +239,21 @@ void TCPSock::RemoteHost(const std::string& sHost) {
     }
 }
 
+void TCPSock::Encrypted(bool on, std::optional<CertificateFingerprint> pinned) {
+    if (m_State == StateClosed || m_State == StateOpen) {
+        m_Encrypted = on;
+        m_pinned = on ? pinned : std::nullopt;
+    }
+}
+
+TlsStatus TCPSock::Encryption() const {
+    TlsStatus status;
+    if (m_Handle == INVALID_SOCKET || m_proc.Platform().GetTlsStatus(m_Handle, status) != 0) {
+        return TlsStatus{};
+    }
+    return status;
+}
+
 std::string TCPSock::RemoteHostIP() const {
     return TCPSockProc::AddressToText(m_RemoteHostIP);
 }
@@ -298,6 +313,8 @@ void TCPSock::CloseTCP() {
     m_RemoteHost.clear();
     m_RemoteHostIP = 0;
     m_RemotePort = 0;
+    m_Encrypted = false;
+    m_pinned.reset();
     m_State = StateClosed;
 }
 
@@ -399,6 +416,13 @@ bool TCPSock::Connect() {
         return false;
     }
     m_State = StateHostResolved;
+    // The name checked against the certificate is the one given, not what the address resolves
+    // back to.
+    if (m_Encrypted &&
+        m_proc.Platform().SetTls(m_Handle, TlsRequest{m_RemoteHost, m_pinned}) == SOCKET_ERROR) {
+        m_LastError = PlatformError();
+        return false;
+    }
     const SockAddrIn peer = AddressRecord(m_RemotePort, m_RemoteHostIP);
     if (Select(FD_CONNECT) == SOCKET_ERROR) {
         m_LastError = PlatformError();

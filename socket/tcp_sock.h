@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,14 @@ public:
     void RemoteHost(const std::string& sHost);
     std::string RemoteHostIP() const;
 
+    // Whether the next Connect encrypts, and with a pin the only certificate it then accepts;
+    // without one the certificate must chain to the system's roots and name RemoteHost as given.
+    // Settable while closed or open, as RemoteHost; CloseTCP makes the object plain again.
+    bool Encrypted() const { return m_Encrypted; }
+    void Encrypted(bool on, std::optional<winsock::CertificateFingerprint> pinned = std::nullopt);
+    // What the connection's encryption has come to; nothing requested when there is no socket.
+    winsock::TlsStatus Encryption() const;
+
     bool Accept(std::int32_t requestID);
     bool Bind(std::int32_t LocalPort);
     void CloseTCP();
@@ -102,6 +111,8 @@ private:
     std::string m_RemoteHost;
     std::uint32_t m_RemoteHostIP = 0;
     std::int32_t m_RemotePort = 0;
+    bool m_Encrypted = false;
+    std::optional<winsock::CertificateFingerprint> m_pinned;
     std::int16_t m_State = StateClosed;
     winsock::SOCKET m_Handle = winsock::INVALID_SOCKET;
     std::int32_t m_LastError = 0;

@@ -146,6 +146,12 @@ std::string TCPSockProc::GetErrorText(std::int32_t Number) {
         {WSANO_RECOVERY, "回復不能なエラーです。"},
         {WSANO_DATA, "名前は有効ですが、要求された型のデータレコードがありません。"},
         {ErrorInvalidState, "現在の状態では不正な操作です。"},
+        {ErrorTlsHandshake, "TLS のハンドシェイクに失敗しました。"},
+        {ErrorTlsUntrusted, "サーバーの証明書は信頼されていません。"},
+        {ErrorTlsWrongHost, "サーバーの証明書は別のホストのものです。"},
+        {ErrorTlsExpired, "サーバーの証明書は有効期限が切れているか、まだ有効になっていません。"},
+        {ErrorTlsPinMismatch, "サーバーの証明書が指定されたフィンガープリントと一致しません。"},
+        {ErrorTlsBroken, "暗号化された通信が壊れています。"},
     };
     if (auto found = texts.find(Number); found != texts.end()) {
         return found->second;

@@ -253,6 +253,19 @@ int WinPlatform::closesocket(SOCKET s) {
     return 0;
 }
 
+// This layer has no encryption yet: a connection that asks for it is refused, never made plain.
+int WinPlatform::SetTls(SOCKET s, const TlsRequest&) {
+    return Find(s) == nullptr ? SOCKET_ERROR : Fail(WSAEOPNOTSUPP, SOCKET_ERROR);
+}
+
+int WinPlatform::GetTlsStatus(SOCKET s, TlsStatus& status) {
+    if (Find(s) == nullptr) {
+        return SOCKET_ERROR;
+    }
+    status = TlsStatus{};
+    return 0;
+}
+
 int WinPlatform::gethostname(char* name, int namelen) {
     if (m_startups == 0) {
         return Fail(WSANOTINITIALISED, SOCKET_ERROR);

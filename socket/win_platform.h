@@ -38,6 +38,8 @@ public:
     int send(winsock::SOCKET s, const std::uint8_t* buf, int len, int flags) override;
     int shutdown(winsock::SOCKET s, int how) override;
     int closesocket(winsock::SOCKET s) override;
+    int SetTls(winsock::SOCKET s, const winsock::TlsRequest& request) override;
+    int GetTlsStatus(winsock::SOCKET s, winsock::TlsStatus& status) override;
 
     int gethostname(char* name, int namelen) override;
     std::optional<winsock::HostEnt> gethostbyname(const std::string& name) override;

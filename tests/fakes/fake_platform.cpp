@@ -253,6 +253,13 @@ void FakePlatform::PostReady(SOCKET s) {
         }
         sock.connecting = false;
         sock.connected = error == 0;
+        if (sock.tls.requested &&
+            (error == 0 || (error >= ErrorTlsHandshake && error <= ErrorTlsPinMismatch))) {
+            sock.tls.certificate = TlsCertificate;
+            if (error == 0) {
+                sock.tls.protocol = TlsProtocol;
+            }
+        }
         post(FD_CONNECT, true, error);
     }
     post(FD_ACCEPT, sock.listening && !sock.backlog.empty(), 0);
@@ -643,6 +650,33 @@ int FakePlatform::closesocket(SOCKET s) {
             message.hWnd = 0;
         }
     }
+    return 0;
+}
+
+int FakePlatform::SetTls(SOCKET s, const TlsRequest& request) {
+    Record("SetTls(" + Join({Str(s), request.serverName, request.pinned ? "pinned" : "unpinned"}) +
+           ")");
+    if (auto scripted = Take("SetTls")) {
+        return scripted->result;
+    }
+    Socket* sock = Find(s);
+    if (sock == nullptr) {
+        return SOCKET_ERROR;
+    }
+    if (sock->connecting || sock->connected || sock->listening) {
+        return Fail(WSAEISCONN);
+    }
+    sock->tls = TlsStatus{};
+    sock->tls.requested = true;
+    return 0;
+}
+
+int FakePlatform::GetTlsStatus(SOCKET s, TlsStatus& status) {
+    const Socket* sock = Find(s);
+    if (sock == nullptr) {
+        return SOCKET_ERROR;
+    }
+    status = sock->tls;
     return 0;
 }
 

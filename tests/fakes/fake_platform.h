@@ -35,6 +35,8 @@
 //   - ConnectErrors: error numbers the next connects report with their FD_CONNECT (0 = success).
 //   - Arrive(s, bytes), ArriveError(s, error), PeerClose(s): what the peer does; each Arrive is
 //     one chunk, so a recv never returns bytes of two chunks.
+//   - SetTls is recorded as "SetTls(5,irc.example,pinned)" (or "unpinned"); TlsCertificate and
+//     TlsProtocol say what such a connection shows, ConnectErrors how its handshake ends.
 //   - IncomingConnection(s, address, port): a connection waits on a listening socket; returns the
 //     handle accept will give it.
 //   - Hosts / Names: forward and reverse look-ups (names are CP932 bytes).
@@ -98,6 +100,7 @@ public:
         // The other end when both are sockets of the fake; INVALID_SOCKET for a scripted peer.
         winsock::SOCKET partner = winsock::INVALID_SOCKET;
         std::optional<int> connectOutcome; // decided by connect when the endpoint is known
+        winsock::TlsStatus tls;
 
         std::size_t Unread() const;
     };
@@ -107,6 +110,11 @@ public:
     // --- script ---
     void Script(const std::string& call, int result, int error = 0);
     std::deque<int> ConnectErrors;
+    // What an encrypted connection shows when its FD_CONNECT is posted with success or with one of
+    // the ErrorTls numbers: the certificate, and on success the protocol. The bytes stay plain.
+    std::optional<winsock::CertificateFingerprint> TlsCertificate =
+        winsock::CertificateFingerprint{0xAB, 0xCD, 0x01, 0x23, 0x45, 0x67, 0x89, 0xEF};
+    std::string TlsProtocol = "TLS 1.3";
     std::string HostName = "testhost";
     std::map<std::string, winsock::HostEnt> Hosts;
     std::map<std::uint32_t, std::string> Names;
@@ -160,6 +168,8 @@ public:
     int send(winsock::SOCKET s, const std::uint8_t* buf, int len, int flags) override;
     int shutdown(winsock::SOCKET s, int how) override;
     int closesocket(winsock::SOCKET s) override;
+    int SetTls(winsock::SOCKET s, const winsock::TlsRequest& request) override;
+    int GetTlsStatus(winsock::SOCKET s, winsock::TlsStatus& status) override;
     int gethostname(char* name, int namelen) override;
     std::optional<winsock::HostEnt> gethostbyname(const std::string& name) override;
     std::optional<winsock::HostEnt> gethostbyaddr(std::uint32_t addr, int len, int type) override;
