@@ -3,13 +3,15 @@
 #include <algorithm>
 #include <cstring>
 
+#include <windows.h>
+// The headers below need the types of the ones above.
+#include <wincrypt.h>
+#include <winternl.h>
+
 #define SECURITY_WIN32
 #define SCHANNEL_USE_BLACKLISTS
 #include <schannel.h>
 #include <security.h>
-#include <wincrypt.h>
-#include <windows.h>
-#include <winternl.h>
 
 namespace {
 
