@@ -16,7 +16,7 @@
 
 #include "client/qt/log_view.h"
 #include "client/qt/main_window.h"
-#include "socket/posix_platform.h"
+#include "socket/posix/platform.h"
 #include "socket/tcp_sock_proc.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 // Loopback throughput: 256 MB from one TCPSock to another through PosixPlatform's pump, against
 // the same bytes copied between two plain non-blocking sockets driven by poll().
 
-#include "socket/posix_platform.h"
+#include "socket/posix/platform.h"
 #include "socket/tcp_sock.h"
 #include "socket/tcp_sock_events.h"
 #include "socket/tcp_sock_proc.h"

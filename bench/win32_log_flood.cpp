@@ -12,8 +12,8 @@
 #include "socket/tcp_sock_proc.h"
 #include "tests/fakes/fake_platform.h"
 
+#include "client/win32/main_window.h"
 #include "client/win32/message_loop.h"
-#include "client/win32/win32_main_window.h"
 
 #include <windows.h>
 

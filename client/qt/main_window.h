@@ -1,12 +1,12 @@
 #pragma once
 
 #include "client/form_main.h"
+#include "client/qt/command_button.h"
+#include "client/qt/form_host.h"
 #include "client/qt/key_press_filter.h"
-#include "client/qt/qt_command_button.h"
-#include "client/qt/qt_form_host.h"
-#include "client/qt/qt_label.h"
-#include "client/qt/qt_list_box.h"
-#include "client/qt/qt_text_box.h"
+#include "client/qt/label.h"
+#include "client/qt/list_box.h"
+#include "client/qt/text_box.h"
 
 #include <QWidget>
 

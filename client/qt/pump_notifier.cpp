@@ -1,15 +1,15 @@
 #include "client/qt/pump_notifier.h"
 
-#include "socket/posix_platform.h"
+#include "socket/message_pump.h"
 
-PumpNotifier::PumpNotifier(PosixPlatform& platform, EntryGuard guard, QObject* parent)
-    : QObject(parent), m_platform(platform), m_guard(std::move(guard)),
-      m_notifier(platform.PumpDescriptor(), QSocketNotifier::Read) {
+PumpNotifier::PumpNotifier(MessagePump& pump, EntryGuard guard, QObject* parent)
+    : QObject(parent), m_pump(pump), m_guard(std::move(guard)),
+      m_notifier(pump.PumpDescriptor(), QSocketNotifier::Read) {
     connect(&m_notifier, &QSocketNotifier::activated, this, [this] {
         if (m_guard) {
-            m_guard([this] { m_platform.Pump(); });
+            m_guard([this] { m_pump.Pump(); });
         } else {
-            m_platform.Pump();
+            m_pump.Pump();
         }
     });
 }

@@ -5,18 +5,17 @@
 #include <QObject>
 #include <QSocketNotifier>
 
-class PosixPlatform;
+class MessagePump;
 
 // Runs the socket layer's pump from the Qt event loop whenever the pump has work, inside the guard
 // when there is one.
 class PumpNotifier final : public QObject {
     Q_OBJECT
 public:
-    explicit PumpNotifier(PosixPlatform& platform, EntryGuard guard = {},
-                          QObject* parent = nullptr);
+    explicit PumpNotifier(MessagePump& pump, EntryGuard guard = {}, QObject* parent = nullptr);
 
 private:
-    PosixPlatform& m_platform;
+    MessagePump& m_pump;
     EntryGuard m_guard;
     QSocketNotifier m_notifier;
 };

@@ -1,9 +1,9 @@
 // The socket layer's names first: <windows.h> defines its error numbers as macros.
 #include "socket/tcp_sock_proc.h"
-#include "socket/win_platform.h"
+#include "socket/win32/platform.h"
 
+#include "client/win32/main_window.h"
 #include "client/win32/message_loop.h"
-#include "client/win32/win32_main_window.h"
 
 #include <windows.h>
 

@@ -2,7 +2,7 @@
 
 #include "client/qt/main_window.h"
 #include "client/qt/pump_notifier.h"
-#include "socket/posix_platform.h"
+#include "socket/posix/platform.h"
 #include "socket/tcp_sock_proc.h"
 #include "tests/e2e/window_driver.h"
 

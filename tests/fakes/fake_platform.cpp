@@ -1,6 +1,6 @@
 #include "tests/fakes/fake_platform.h"
 
-#include "socket/dotted_address.h"
+#include "socket/posix/dotted_address.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "client/qt/qt_list_box.h"
+#include "client/qt/list_box.h"
 #include "tests/qt/window_fixture.h"
 
 #include <QFontMetricsF>

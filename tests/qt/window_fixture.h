@@ -3,7 +3,7 @@
 #include "client/qt/log_view.h"
 #include "client/qt/main_window.h"
 #include "client/qt/pump_notifier.h"
-#include "socket/posix_platform.h"
+#include "socket/posix/platform.h"
 #include "socket/tcp_sock_proc.h"
 #include "tests/qt/qt_application.h"
 

@@ -25,7 +25,7 @@ struct FakePlatformContract {
 };
 
 #ifndef _WIN32
-#include "socket/posix_platform.h"
+#include "socket/posix/platform.h"
 #include "tests/socket/system_resolver.h"
 
 struct PosixPlatformContract {
@@ -41,7 +41,7 @@ struct PosixPlatformContract {
 
 using PlatformContractBackends = ::testing::Types<FakePlatformContract, PosixPlatformContract>;
 #else
-#include "socket/win_platform.h"
+#include "socket/win32/platform.h"
 
 // Resolver results come from the system; Windows always knows localhost.
 struct WinPlatformContract {

@@ -3,7 +3,7 @@
 // The product's platform layer on the system the tests run on.
 
 #ifdef _WIN32
-#include "socket/win_platform.h"
+#include "socket/win32/platform.h"
 
 using SystemPlatform = WinPlatform;
 
@@ -12,7 +12,7 @@ inline bool SystemResolverKnowsLocalhost() {
     return true;
 }
 #else
-#include "socket/posix_platform.h"
+#include "socket/posix/platform.h"
 #include "tests/socket/system_resolver.h"
 
 using SystemPlatform = PosixPlatform;

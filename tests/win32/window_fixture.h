@@ -4,8 +4,8 @@
 #include "socket/tcp_sock_proc.h"
 #include "tests/fakes/fake_platform.h"
 
+#include "client/win32/main_window.h"
 #include "client/win32/message_loop.h"
-#include "client/win32/win32_main_window.h"
 #include "client/win32/window_text.h"
 
 #include <gtest/gtest.h>

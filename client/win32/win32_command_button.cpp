@@ -1,9 +1,0 @@
-#include "client/win32/win32_command_button.h"
-
-bool Win32CommandButton::Visible() const {
-    return (GetWindowLongPtrW(m_button, GWL_STYLE) & WS_VISIBLE) != 0;
-}
-
-void Win32CommandButton::SetVisible(bool visible) {
-    ShowWindow(m_button, visible ? SW_SHOWNA : SW_HIDE);
-}
