@@ -3,7 +3,7 @@
 
 PACKAGES := g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
             clang libclang-rt-14-dev qt6-base-dev qt6-qpa-plugins ngircd fonts-ipafont-gothic \
-            libc-bin
+            libc-bin libssl-dev openssl ca-certificates
 WINDOWS_PACKAGES := cmake ninja-build mingw-w64 g++-mingw-w64-x86-64-posix googletest wine wine64 \
                     xvfb xauth
 WINEPREFIX_DIR := $(CURDIR)/build/windows/wineprefix

@@ -1,20 +1,28 @@
 // The receive path without painting: an ISO-2022-JP flood of IRC lines handed to the window in
 // 8 KiB arrivals, every line converted, cut, decoded and logged, against glibc iconv decoding the
 // same bytes and doing nothing else; also into a log that is full from the start, the normal state
-// after a day online.
+// after a day online; and the same flood from a real loopback server through the socket layer,
+// over TLS against plaintext.
 
 #include "client/form_constants.h"
 #include "client/form_main.h"
 #include "client/qt/log_view.h"
 #include "client/qt/main_window.h"
+#include "socket/posix/platform.h"
 #include "socket/tcp_sock.h"
 #include "socket/tcp_sock_proc.h"
 #include "tests/fakes/fake_controls.h"
 #include "tests/fakes/fake_platform.h"
+#include "tests/tls/tls_relay.h"
 
 #include <QApplication>
+#include <QLineEdit>
+#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <iconv.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -26,6 +34,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -124,6 +133,8 @@ Figures ReceivePathFigures;
 Figures FullLogFigures;
 Figures FakeLogFigures;
 Figures IconvFigures;
+Figures PlainLoopbackFigures;
+Figures TlsLoopbackFigures;
 bool Failed = false;
 
 void Fail(benchmark::State& state, const std::string& why) {
@@ -279,6 +290,91 @@ void ReceivePath(benchmark::State& state, Figures& figures, StartWith start = St
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
 }
 
+// A server on a free loopback port that sends the corpus to its first client and closes.
+class CorpusServer {
+public:
+    explicit CorpusServer(const std::string& bytes) {
+        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (m_listener < 0 ||
+            ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            ::listen(m_listener, 1) != 0 ||
+            ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            throw std::runtime_error("no loopback listener");
+        }
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this, &bytes] {
+            const int client = ::accept(m_listener, nullptr, nullptr);
+            for (std::size_t sent = 0; client >= 0 && sent < bytes.size();) {
+                const ssize_t n = ::send(client, bytes.data() + sent, bytes.size() - sent, 0);
+                if (n <= 0) {
+                    break;
+                }
+                sent += static_cast<std::size_t>(n);
+            }
+            ::close(client);
+        });
+    }
+    ~CorpusServer() {
+        ::shutdown(m_listener, SHUT_RDWR);
+        m_thread.join();
+        ::close(m_listener);
+    }
+    int Port() const { return m_port; }
+
+private:
+    int m_listener = -1;
+    int m_port = 0;
+    std::thread m_thread;
+};
+
+enum class Link { Plain, Tls };
+
+// The program's window over the real socket layer, reading the corpus from a loopback server, in
+// plaintext or through a TLS server in front of it (its certificate pinned).
+void LoopbackReceivePath(benchmark::State& state, Figures& figures, Link link) {
+    static TestCertificates certificates;
+    const Corpus& corpus = TheCorpus();
+    for (auto _ : state) {
+        CorpusServer server(corpus.Bytes);
+        std::optional<TlsRelay> relay;
+        std::string host = "127.0.0.1:" + std::to_string(server.Port());
+        if (link == Link::Tls) {
+            TlsRelay::Options options;
+            options.Identity = certificates.Server();
+            options.TargetPort = server.Port();
+            relay.emplace(options);
+            host = "127.0.0.1:+" + std::to_string(relay->Port()) + "#" +
+                   certificates.Fingerprint(certificates.Server());
+        }
+        PosixPlatform platform;
+        TCPSockProc proc(platform);
+        MainWindow window(proc);
+        if (!window.Load()) {
+            Fail(state, "the window did not load");
+            return;
+        }
+        const LogModel& model = window.Log().Model();
+        auto entry = [&model](int fromEnd) {
+            const int row = model.rowCount() - 1 - fromEnd;
+            return row >= 0 ? model.Entry(row).toStdString() : std::string();
+        };
+        auto closed = [&] { return entry(1).ends_with("接続が切断されました。"); };
+        const Stopwatch stopwatch;
+        static_cast<QLineEdit*>(window.Control("Txt_Host"))->setText(QString::fromStdString(host));
+        window.Form().Cmd_Connect_Click();
+        platform.RunUntil(closed, std::chrono::minutes(2));
+        state.SetIterationTime(stopwatch.Stop(figures, corpus.Bytes.size(), corpus.Lines));
+        if (!closed() || entry(2).substr(9) != "<Recv> " + corpus.LastLineUtf8) {
+            Fail(state, "the flood did not arrive whole: the log ends with \"" + entry(2) + "\"");
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * corpus.Bytes.size()));
+}
+
 // iconv alone, in the same arrivals; a sequence cut by an arrival's end waits for the next.
 void BM_IconvOnly(benchmark::State& state) {
     const Corpus& corpus = TheCorpus();
@@ -319,6 +415,13 @@ void BM_ReceivePathFakeListBox(benchmark::State& state) {
     ReceivePath<FakeLogWindow>(state, FakeLogFigures);
 }
 
+void BM_PlainLoopbackReceivePath(benchmark::State& state) {
+    LoopbackReceivePath(state, PlainLoopbackFigures, Link::Plain);
+}
+void BM_TlsReceivePath(benchmark::State& state) {
+    LoopbackReceivePath(state, TlsLoopbackFigures, Link::Tls);
+}
+
 BENCHMARK(BM_ReceivePath)->UseManualTime()->Iterations(Iterations)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReceivePathFullLog)
     ->UseManualTime()
@@ -329,6 +432,14 @@ BENCHMARK(BM_ReceivePathFakeListBox)
     ->Iterations(Iterations)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IconvOnly)->UseManualTime()->Iterations(Iterations)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainLoopbackReceivePath)
+    ->UseManualTime()
+    ->Iterations(Iterations)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TlsReceivePath)
+    ->UseManualTime()
+    ->Iterations(Iterations)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 
@@ -362,6 +473,13 @@ int main(int argc, char** argv) {
                 path.MBPerSecond(path.CpuSeconds), path.LinesPerSecond(),
                 iconv.MBPerSecond(iconv.CpuSeconds),
                 path.MBPerSecond(path.CpuSeconds) / iconv.MBPerSecond(iconv.CpuSeconds));
+    const Figures& tls = TlsLoopbackFigures;
+    const Figures& plain = PlainLoopbackFigures;
+    if (tls.CpuSeconds > 0 && plain.CpuSeconds > 0) {
+        std::printf("tls_receive_path: %.1f MB/s vs plain %.1f MB/s = %.2fx\n",
+                    tls.MBPerSecond(tls.CpuSeconds), plain.MBPerSecond(plain.CpuSeconds),
+                    tls.MBPerSecond(tls.CpuSeconds) / plain.MBPerSecond(plain.CpuSeconds));
+    }
     if (FullLogFigures.CpuSeconds > 0) {
         std::printf("receive_path_full: %.1f MB/s\n",
                     FullLogFigures.MBPerSecond(FullLogFigures.CpuSeconds));

@@ -46,9 +46,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${PROJECT_HOMEPAGE_URL}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Beyond the linked libraries: Qt loads its platform plugin at run time, and the text boxes name a
-# Japanese font that IPA's Gothic stands in for.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-ipafont-gothic")
+# Beyond the linked libraries (libssl among them): Qt loads its platform plugin at run time, the
+# text boxes name a Japanese font that IPA's Gothic stands in for, and encrypted connections check
+# servers against the system's trusted roots.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-ipafont-gothic, ca-certificates")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 include(CPack)

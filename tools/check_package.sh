@@ -21,6 +21,10 @@ case $(dpkg-deb -f "$deb" Version) in
 *) fail "$deb has version $(dpkg-deb -f "$deb" Version), the build $version" ;;
 esac
 dpkg-deb -f "$deb" Package Version Depends
+# Encrypted connections need libssl (found by dpkg-shlibdeps) and the system's trusted roots.
+for needed in libssl3 ca-certificates; do
+    dpkg-deb -f "$deb" Depends | grep -q "$needed" || fail "$deb does not depend on $needed"
+done
 
 $SUDO apt-get install -y "./$deb"
 [ -x /usr/bin/hoshiwa ] || fail "the package installed no /usr/bin/hoshiwa"

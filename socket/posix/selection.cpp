@@ -3,6 +3,7 @@
 #include "socket/posix/address_record.h"
 #include "socket/posix/error.h"
 #include "socket/posix/notification_sink.h"
+#include "socket/posix/tls_channel.h"
 
 #include <algorithm>
 #include <array>
@@ -29,22 +30,6 @@ constexpr int IpprotoTcpNumber = 6;
 constexpr std::int32_t AllEvents = FD_READ | FD_WRITE | FD_ACCEPT | FD_CONNECT | FD_CLOSE;
 constexpr std::uint32_t WatchedEvents = EPOLLIN | EPOLLOUT | EPOLLRDHUP | EPOLLET;
 constexpr int EpollBatch = 64;
-// Callers read in small pieces (the component takes 8 KiB at a time); one read of this size
-// serves many of them, with a fraction of the calls into the kernel.
-constexpr std::size_t ReadAhead = 64 * 1024;
-// Block copies (rep movsb, in the kernel and in memcpy) run many times slower on some processors
-// when the destination lies less than 32 bytes past the source modulo the page size. Socket data
-// in the kernel mostly starts on a page boundary, large blocks from malloc 16 bytes past one; the
-// read-ahead bytes start half a page away from both, so that copies into and out of them stay fast
-// wherever the allocator put the buffer.
-constexpr std::size_t MemoryPage = 4096;
-constexpr std::size_t AheadPageOffset = MemoryPage / 2;
-
-// The start of the read-ahead bytes in a buffer of ReadAhead + MemoryPage bytes.
-std::uint8_t* AheadSpace(std::vector<std::uint8_t>& ahead) {
-    const std::size_t offset = reinterpret_cast<std::uintptr_t>(ahead.data()) % MemoryPage;
-    return ahead.data() + (AheadPageOffset + MemoryPage - offset) % MemoryPage;
-}
 
 int PendingSocketError(int fd) {
     int err = 0;
@@ -56,6 +41,17 @@ int PendingSocketError(int fd) {
 }
 
 } // namespace
+
+// Block copies (rep movsb, in the kernel and in memcpy) run many times slower on some processors
+// when the destination lies less than 32 bytes past the source modulo the page size. Socket data
+// in the kernel mostly starts on a page boundary, large blocks from malloc 16 bytes past one; the
+// read-ahead bytes start half a page away from both, so that copies into and out of them stay fast
+// wherever the allocator put the buffer.
+std::uint8_t* PosixSelection::AheadSpace(std::vector<std::uint8_t>& ahead) {
+    constexpr std::size_t AheadPageOffset = MemoryPage / 2;
+    const std::size_t offset = reinterpret_cast<std::uintptr_t>(ahead.data()) % MemoryPage;
+    return ahead.data() + (AheadPageOffset + MemoryPage - offset) % MemoryPage;
+}
 
 PosixSelection::PosixSelection(PosixNotificationSink& sink) : m_sink(sink) {
     m_epoll = ::epoll_create1(EPOLL_CLOEXEC);
@@ -173,6 +169,14 @@ void PosixSelection::Observe(SOCKET s, SocketState& st, std::uint32_t events) {
     if (events & EPOLLOUT) {
         st.out = Readiness::Yes;
     }
+    if (st.phase == Phase::Handshaking) {
+        // A close or an error ends the handshake; reading is what tells which.
+        if ((events & (EPOLLERR | EPOLLHUP | EPOLLRDHUP)) != 0 && st.in == Readiness::No) {
+            st.in = Readiness::Unknown;
+        }
+        DriveHandshake(s, st);
+        return;
+    }
     if (!Established(st)) {
         return;
     }
@@ -188,6 +192,13 @@ void PosixSelection::Observe(SOCKET s, SocketState& st, std::uint32_t events) {
 }
 
 void PosixSelection::FinishConnect(SOCKET s, SocketState& st, int err) {
+    // An encrypted connection is made only when its handshake has ended well.
+    if (err == 0 && st.tls) {
+        st.phase = Phase::Handshaking;
+        st.out = Readiness::Yes; // a new connection has room
+        DriveHandshake(s, st);
+        return;
+    }
     st.phase = err == 0 ? Phase::Connected : Phase::Created;
     if (st.mask & FD_CONNECT) {
         Post(s, st, FD_CONNECT, posix_error::FromErrno(err));
@@ -197,6 +208,9 @@ void PosixSelection::FinishConnect(SOCKET s, SocketState& st, int err) {
 bool PosixSelection::DataWaiting(SOCKET s, SocketState& st) {
     if (st.aheadStart < st.aheadEnd) {
         return true;
+    }
+    if (st.tls) {
+        return TlsDataWaiting(s, st);
     }
     if (st.in == Readiness::No) {
         return false;
@@ -238,7 +252,11 @@ void PosixSelection::Evaluate(SOCKET s, SocketState& st) {
         st.enabled &= ~FD_READ;
         Post(s, st, FD_READ, 0);
     }
-    if (armed(FD_WRITE) && st.out != Readiness::No && st.closeError == 0 && !st.writeShutdown) {
+    if (st.tls) {
+        FlushTls(s, st);
+    }
+    const bool room = st.tls ? TlsCanTakeMore(st) : st.out != Readiness::No;
+    if (armed(FD_WRITE) && room && st.closeError == 0 && !st.writeShutdown) {
         st.enabled &= ~FD_WRITE;
         Post(s, st, FD_WRITE, 0);
     }
@@ -390,6 +408,10 @@ int PosixSelection::connect(SOCKET s, const SockAddrIn& name, int namelen) {
     if (CheckPeerAddress(name, namelen) != 0) {
         return SOCKET_ERROR;
     }
+    // The handshake runs as readiness comes, which only a selected socket observes.
+    if (st->tls && !st->watched) {
+        return Fail(WSAEINVAL);
+    }
     const sockaddr_in sa = ToSockaddr(name);
     const int result = ::connect(s, reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
     const int err = result == 0 ? 0 : errno;
@@ -473,6 +495,9 @@ int PosixSelection::recv(SOCKET s, std::uint8_t* buf, int len, int flags) {
         return Fail(WSAEOPNOTSUPP);
     }
     const std::size_t wanted = static_cast<std::size_t>(len);
+    if (st->tls) {
+        return TlsRecv(s, *st, buf, wanted, flags);
+    }
     int err = 0;
     if (!st->watched || (flags & WS_MSG_OOB) != 0 || wanted == 0) {
         const long n = KernelRecv(s, *st, buf, wanted, flags, err);
@@ -518,6 +543,9 @@ int PosixSelection::send(SOCKET s, const std::uint8_t* buf, int len, int flags) 
     if ((flags & ~(WS_MSG_OOB | WS_MSG_DONTROUTE)) != 0) {
         return Fail(WSAEOPNOTSUPP);
     }
+    if (st->tls) {
+        return TlsSend(s, *st, buf, static_cast<std::size_t>(len));
+    }
     const ssize_t n = ::send(s, buf, static_cast<std::size_t>(len), flags | MSG_NOSIGNAL);
     if (n >= 0) {
         // A short send means the buffer filled; the kernel reports when it has room again.
@@ -553,6 +581,9 @@ int PosixSelection::shutdown(SOCKET s, int how) {
     if (how < SD_RECEIVE || how > SD_BOTH) {
         return Fail(WSAEINVAL);
     }
+    if (how != SD_RECEIVE) {
+        SendCloseNotify(s, *st);
+    }
     if (::shutdown(s, how) != 0) {
         return FailErrno();
     }
@@ -566,18 +597,7 @@ int PosixSelection::closesocket(SOCKET s) {
     if (st == nullptr) {
         return SOCKET_ERROR;
     }
+    SendCloseNotify(s, *st);
     Release(s, *st);
-    return 0;
-}
-
-int PosixSelection::SetTls(SOCKET s, const TlsRequest&) {
-    return Usable(s) == nullptr ? SOCKET_ERROR : Fail(WSAEOPNOTSUPP);
-}
-
-int PosixSelection::GetTlsStatus(SOCKET s, TlsStatus& status) {
-    if (Usable(s) == nullptr) {
-        return SOCKET_ERROR;
-    }
-    status = TlsStatus{};
     return 0;
 }

@@ -4,9 +4,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class PosixNotificationSink;
+class TlsChannel;
 
 // The socket calls of the POSIX layer and the selection rules they keep: which of a socket's
 // selected events are due, and when each may be posted again. Readiness is observed with an
@@ -52,6 +54,7 @@ private:
         Bound,         // bound to a local address
         Listening,     // waiting for connections
         Connecting,    // a non-blocking connect is under way
+        Handshaking,   // connected, and the encryption's handshake is under way
         Connected,     // established
         PeerClosed,    // the peer closed or reset; bytes may still wait
         CloseReported, // FD_CLOSE was posted; only WSAAsyncSelect posts it again
@@ -80,7 +83,21 @@ private:
         std::vector<std::uint8_t> ahead;
         std::size_t aheadStart = 0;
         std::size_t aheadEnd = 0;
+        // An encrypted connection's session, from SetTls on; the read-ahead bytes are then the
+        // decrypted ones. A session that broke keeps its number for every later recv.
+        std::unique_ptr<TlsChannel> tls;
+        int tlsFailure = 0;
     };
+
+    // What decrypting found.
+    enum class Decrypted : std::uint8_t { Data, WouldBlock, Ended, Failed };
+
+    // Callers read in small pieces (the component takes 8 KiB at a time); one read of this size
+    // serves many of them, with a fraction of the calls into the kernel.
+    static constexpr std::size_t ReadAhead = 64 * 1024;
+    static constexpr std::size_t MemoryPage = 4096;
+    // The start of the read-ahead bytes in a buffer of ReadAhead + MemoryPage bytes.
+    static std::uint8_t* AheadSpace(std::vector<std::uint8_t>& ahead);
 
     static bool Established(const SocketState& st) { return st.phase >= Phase::Connected; }
     static bool PeerGone(const SocketState& st) { return st.phase >= Phase::PeerClosed; }
@@ -101,7 +118,26 @@ private:
                     int flags, int& err);
     void Post(winsock::SOCKET s, const SocketState& st, std::int32_t event, int error);
 
+    // The encrypted side (tls_selection.cpp).
+    void DriveHandshake(winsock::SOCKET s, SocketState& st);
+    void EndHandshake(winsock::SOCKET s, SocketState& st, int error);
+    // Hands the kernel what the session wrote, as far as it takes it; 0, or the error number when
+    // the connection is gone.
+    int FlushTls(winsock::SOCKET s, SocketState& st);
+    // Gives the session what the kernel holds: >0 bytes fed, 0 none now, <0 the stream ended or
+    // failed (err says how; 0 for an orderly end).
+    long FeedTls(winsock::SOCKET s, SocketState& st, int& err);
+    // Decrypts into the read-ahead bytes, unless some wait already.
+    Decrypted FillTls(winsock::SOCKET s, SocketState& st);
+    bool TlsDataWaiting(winsock::SOCKET s, SocketState& st);
+    bool TlsCanTakeMore(const SocketState& st) const;
+    int TlsRecv(winsock::SOCKET s, SocketState& st, std::uint8_t* buf, std::size_t len, int flags);
+    int TlsSend(winsock::SOCKET s, SocketState& st, const std::uint8_t* buf, std::size_t len);
+    void SendCloseNotify(winsock::SOCKET s, SocketState& st);
+
     PosixNotificationSink& m_sink;
     int m_epoll = -1;
     std::vector<SocketState> m_sockets;
+    // Where encrypted bytes from the kernel pass on their way into a session.
+    std::vector<std::uint8_t> m_cipher;
 };

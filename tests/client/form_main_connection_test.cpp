@@ -44,7 +44,6 @@ TEST_F(FormMainConnection, TheHostTextNamesHostAndPort) {
         {"localhost", "connect(5,127.0.0.1:6667,16)", {}},
         {"127.0.0.1:70000", "connect(5,127.0.0.1:65535,16)", {}},
         {"127.0.0.1:-5", "connect(5,127.0.0.1:0,16)", {}},
-        {"127.0.0.1:+6668", "connect(5,127.0.0.1:6668,16)", {}},
         {"127.0.0.1:2147483647", "connect(5,127.0.0.1:65535,16)", {}},
         {"127.0.0.1:-2147483648", "connect(5,127.0.0.1:0,16)", {}},
         {"localhost:", "", {BadPort}},
@@ -52,8 +51,7 @@ TEST_F(FormMainConnection, TheHostTextNamesHostAndPort) {
         {"localhost:66x", "", {BadPort}},
         {"localhost: 6667", "", {BadPort}},
         {"localhost:6667 ", "", {BadPort}},
-        {"localhost:+", "", {BadPort}},
-        {"localhost:+-1", "", {BadPort}},
+
         {"localhost:2147483648", "", {BadPort}},
         {"localhost:-2147483649", "", {BadPort}},
         {"localhost:6667:1", "", {BadPort}},
@@ -72,6 +70,78 @@ TEST_F(FormMainConnection, TheHostTextNamesHostAndPort) {
         if (c.Log == std::vector<std::string>{BadPort}) {
             EXPECT_TRUE(f.Platform.Calls.empty()) << c.HostText << ": nothing else happens";
         }
+    }
+}
+
+TEST_F(FormMainConnection, APlusBeforeThePortAsksForEncryptionAndAFingerprintPinsIt) {
+    const std::string digits = "abcdef0123456789ABCDEF0123456789abcdef0123456789ABCDEF0123456789";
+    std::string colons;
+    for (std::size_t i = 0; i < digits.size(); i += 2) {
+        colons += (i == 0 ? "" : ":") + digits.substr(i, 2);
+    }
+    const std::string BadFingerprint =
+        "エラー：証明書のフィンガープリントが正しくありません（SHA-256 の 16 進数 64 桁）。";
+    struct Case {
+        std::string HostText;
+        std::string SetTlsCall; // empty: plaintext, or no connection at all
+        std::vector<std::string> Log;
+    };
+    const std::vector<Case> cases = {
+        {"localhost:+6697", "SetTls(5,localhost,unpinned)", {}},
+        {"127.0.0.1:+6697#" + digits, "SetTls(5,127.0.0.1,pinned)", {}},
+        {"localhost:+6697#" + colons, "SetTls(5,localhost,pinned)", {}},
+        {"localhost:6697", "", {}},
+        {"localhost:+6697#" + digits.substr(2), "", {BadFingerprint}},
+        {"localhost:+6697#" + digits + "0", "", {BadFingerprint}},
+        {"localhost:+6697#" + digits.substr(1) + "g", "", {BadFingerprint}},
+        {"localhost:+6697#", "", {BadFingerprint}},
+        {"localhost:6697#" + digits, "", {BadPort}},
+        {"localhost:+", "", {BadPort}},
+        {"localhost:++6697", "", {BadPort}},
+        {"localhost:+-1", "", {BadPort}},
+    };
+    for (const auto& c : cases) {
+        FormSession f;
+        f.Ctl.Txt_Host.SetText(c.HostText);
+        f.Platform.ClearCalls();
+        f.Form->Cmd_Connect_Click();
+        const auto calls = f.Platform.CallsTo("SetTls");
+        EXPECT_EQ(calls.empty() ? "" : calls.front(), c.SetTlsCall) << c.HostText;
+        EXPECT_EQ(f.Log(), c.Log) << c.HostText;
+        EXPECT_EQ(f.Platform.CallsTo("connect").size(), c.Log.empty() ? 1u : 0u) << c.HostText;
+    }
+}
+
+TEST_F(FormMainConnection, AnEncryptedConnectionLogsHowItIsEncryptedOrWhyItWasRefused) {
+    // The fake's certificate.
+    const std::string certificate =
+        "AB:CD:01:23:45:67:89:EF:00:00:00:00:00:00:00:00:00:00:00:00:00:00:00:00:00:00:00:00:00:00:"
+        "00:00";
+    struct Case {
+        std::int32_t Outcome;
+        bool CertificateShown;
+        std::vector<std::string> Log;
+    };
+    const std::vector<Case> cases = {
+        {0,
+         true,
+         {"localhost:+6697に接続しました",
+          "TLS 1.3 で暗号化しています（証明書 SHA-256 " + certificate + "）。"}},
+        {40031,
+         true,
+         {"エラー：サーバーの証明書は信頼されていません。",
+          "サーバーの証明書は SHA-256 " + certificate + " です。"}},
+        {40030, false, {"エラー：TLS のハンドシェイクに失敗しました。"}},
+    };
+    for (const auto& c : cases) {
+        FormSession f;
+        f.Platform.ConnectErrors.push_back(c.Outcome);
+        if (!c.CertificateShown) {
+            f.Platform.TlsCertificate.reset();
+        }
+        f.Connect("localhost:+6697");
+        EXPECT_EQ(f.Log(), c.Log) << c.Outcome;
+        EXPECT_EQ(f.Form->Winsock()->State() == TCPSock::StateConnected, c.Outcome == 0);
     }
 }
 
@@ -116,6 +186,7 @@ TEST_F(FormMainConnection, ErrorsAreLoggedInJapaneseAndCloseTheConnection) {
         {11001, {"エラー：ホストが見つかりません。"}},
         {10054, {"エラー：接続がリモート側のマシンからリセットされました。"}},
         {10060, {"エラー：ソケットは終了しました。"}},
+        {40035, {"エラー：暗号化された通信が壊れています。"}},
         {12345, {"エラー：不明なエラー:  12345"}},
     };
     for (const auto& c : cases) {

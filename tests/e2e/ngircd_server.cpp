@@ -101,7 +101,8 @@ bool NgircdServer::Start(std::chrono::milliseconds timeout) {
     // Another process may take the port between FreePort and the server's bind: try a new port.
     for (int attempt = 0; attempt < StartAttempts; ++attempt) {
         m_Port = FreePort();
-        if (m_Port == 0) {
+        m_TlsPort = m_options.Tls ? FreePort() : 0;
+        if (m_Port == 0 || (m_options.Tls && (m_TlsPort == 0 || m_TlsPort == m_Port))) {
             m_error = "no free loopback port";
             return false;
         }
@@ -181,6 +182,13 @@ bool NgircdServer::WriteConfig() {
            << "DNS = no\n"
            // The system's snippets must not change a private server.
            << "IncludeDir = " << (m_folder / "conf.d").string() << "\n";
+    if (m_options.Tls) {
+        config << "[SSL]\n"
+               << "CertFile = " << m_options.Tls->Certificate.string() << "\n"
+               << "KeyFile = " << m_options.Tls->Key.string() << "\n"
+               << "DHFile = " << m_options.DhParameters.string() << "\n"
+               << "Ports = " << m_TlsPort << "\n";
+    }
     config.close();
     if (!config) {
         m_error = "cannot write " + m_configFile.string();
@@ -235,7 +243,7 @@ bool NgircdServer::WaitUntilAccepting(std::chrono::milliseconds timeout) {
             m_error = "ngircd ended before it accepted connections:\n" + Output();
             return false;
         }
-        if (Accepts(m_Port)) {
+        if (Accepts(m_Port) && (m_TlsPort == 0 || Accepts(m_TlsPort))) {
             return true;
         }
         std::this_thread::sleep_for(PollInterval);

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "tests/tls/test_certificates.h"
+
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <sys/types.h>
 
@@ -18,6 +21,9 @@ public:
         int PingTimeout = 5;
         int PongTimeout = 5;
         std::chrono::seconds Lifetime{600};
+        // When set, the server also takes TLS connections on TlsPort with this certificate.
+        std::optional<TestCertificates::Pair> Tls;
+        std::filesystem::path DhParameters;
     };
 
     NgircdServer();
@@ -34,6 +40,7 @@ public:
     bool Running();
 
     int Port() const { return m_Port; }
+    int TlsPort() const { return m_TlsPort; }
     // The server as the host box names it: "127.0.0.1:<port>".
     std::string HostAndPort() const;
     const std::string& Name() const { return m_options.Name; }
@@ -60,6 +67,7 @@ private:
     std::filesystem::path m_configFile;
     std::filesystem::path m_outputFile;
     int m_Port = 0;
+    int m_TlsPort = 0;
     pid_t m_pid = -1;
     std::string m_error;
 };

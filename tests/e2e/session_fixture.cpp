@@ -1,11 +1,38 @@
 #include "tests/e2e/session_fixture.h"
 
+#include <cstdlib>
 #include <sstream>
 
-SessionFixture::SessionFixture(NgircdServer::Options options, PrivateServer privateServer)
-    : server(std::move(options)), m_privateServer(privateServer) {}
+namespace {
+
+TestCertificates& Certificates() {
+    static TestCertificates certificates;
+    return certificates;
+}
+
+const TestCertificates::Pair& Identity(SessionLink link) {
+    return link == SessionLink::TlsTrusted ? Certificates().Server() : Certificates().SelfSigned();
+}
+
+NgircdServer::Options WithLink(NgircdServer::Options options, SessionLink link) {
+    if (link != SessionLink::Plain) {
+        options.Tls = Identity(link);
+        options.DhParameters = Certificates().DhParameters();
+    }
+    return options;
+}
+
+} // namespace
+
+SessionFixture::SessionFixture(NgircdServer::Options options, PrivateServer privateServer,
+                               SessionLink link)
+    : server(WithLink(std::move(options), link)), m_privateServer(privateServer), m_link(link) {}
 
 void SessionFixture::SetUp() {
+    if (m_link != SessionLink::Plain) {
+        ASSERT_TRUE(Certificates().Made()) << Certificates().Error();
+        ::setenv("SSL_CERT_FILE", Certificates().Ca().c_str(), 1);
+    }
     if (m_privateServer == PrivateServer::Start) {
         ASSERT_TRUE(server.Start()) << server.Error();
     }
@@ -13,6 +40,7 @@ void SessionFixture::SetUp() {
 }
 
 void SessionFixture::TearDown() {
+    ::unsetenv("SSL_CERT_FILE");
     if (!window) {
         return;
     }
@@ -77,10 +105,36 @@ std::optional<std::string> SessionFixture::WaitForPeerLine(const Match& match,
     return found;
 }
 
+std::string SessionFixture::HostText() const {
+    switch (m_link) {
+    case SessionLink::Plain:
+        return server.HostAndPort();
+    case SessionLink::TlsTrusted:
+        return "127.0.0.1:+" + std::to_string(server.TlsPort());
+    case SessionLink::TlsPinned:
+        return "127.0.0.1:+" + std::to_string(server.TlsPort()) + "#" +
+               Certificates().Fingerprint(Identity(m_link));
+    }
+    return "";
+}
+
 bool SessionFixture::ConnectWindow() {
-    window->SetText("Txt_Host", server.HostAndPort());
+    const std::string host = HostText();
+    window->SetText("Txt_Host", host);
     window->Click("Cmd_Connect");
-    return WaitForLogged(server.HostAndPort() + "に接続しました").has_value();
+    const auto connected = WaitForLogged(host + "に接続しました");
+    if (!connected || m_link == SessionLink::Plain) {
+        return connected.has_value();
+    }
+    const std::string certificate = Certificates().Fingerprint(Identity(m_link));
+    return WaitForLogged(
+               [&certificate](const std::string& text) {
+                   return text.starts_with("TLS 1.") &&
+                          text.ends_with(" で暗号化しています（証明書 SHA-256 " + certificate +
+                                         "）。");
+               },
+               *connected + 1)
+        .has_value();
 }
 
 bool SessionFixture::RegisterWindow(const std::string& nick) {

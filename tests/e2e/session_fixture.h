@@ -12,6 +12,11 @@
 #include <optional>
 #include <string>
 
+// How the window reaches the server: in plaintext, over TLS trusting the server's certificate
+// through the test CA (OpenSSL's SSL_CERT_FILE), or over TLS with the server's self-signed
+// certificate pinned in the host box.
+enum class SessionLink { Plain, TlsTrusted, TlsPinned };
+
 // A private server and the window under test, and a peer for the tests that need one. Every wait
 // turns the window's event loop and reads the peer's lines, so that both keep answering the
 // server's PINGs whoever is being waited for.
@@ -23,7 +28,8 @@ protected:
     enum class PrivateServer { Start, None };
 
     explicit SessionFixture(NgircdServer::Options options = {},
-                            PrivateServer privateServer = PrivateServer::Start);
+                            PrivateServer privateServer = PrivateServer::Start,
+                            SessionLink link = SessionLink::Plain);
     void SetUp() override;
     void TearDown() override;
 
@@ -41,7 +47,10 @@ protected:
     std::optional<std::string> WaitForPeerLine(const Match& match,
                                                std::chrono::milliseconds timeout = DefaultWait);
 
-    // Fills the host box with the server and connects; false when the connection is not logged.
+    // The host box's text that reaches the server by the fixture's link.
+    std::string HostText() const;
+    // Fills the host box with the server and connects; false when the connection (and over TLS
+    // its encryption) is not logged.
     bool ConnectWindow();
     // Registers the window with the server by its buttons; false when no welcome is logged.
     bool RegisterWindow(const std::string& nick);
@@ -58,5 +67,6 @@ protected:
 
 private:
     PrivateServer m_privateServer;
+    SessionLink m_link;
     std::size_t m_peerLinesSeen = 0;
 };

@@ -1,5 +1,5 @@
+#include "tests/e2e/end_to_end_session.h"
 #include "tests/e2e/iconv_text.h"
-#include "tests/e2e/session_fixture.h"
 
 #include <algorithm>
 
@@ -9,51 +9,13 @@ namespace {
 
 using std::chrono::seconds;
 
-const std::string Channel = "#hoshiwa";
-const std::string Nick = "hoshiwa";
-const std::string PeerNick = "peer";
-
-NgircdServer::Options QuickPings() {
-    NgircdServer::Options options;
-    options.PingTimeout = 5;
-    options.PongTimeout = 5;
-    return options;
-}
-
-class EndToEndSession : public SessionFixture {
-protected:
-    EndToEndSession() : SessionFixture(QuickPings()) {}
-
-    void SetUp() override {
-        SessionFixture::SetUp();
-        ASSERT_TRUE(ConnectPeer(PeerNick, Channel));
-        ASSERT_TRUE(ConnectWindow()) << Log();
-        ASSERT_TRUE(RegisterWindow(Nick)) << Log();
-        window->SetText("Txt_Ch", Channel);
-        window->Click("Cmd_Join");
-        ASSERT_TRUE(WaitForPeerLine([](const std::string& line) {
-            return line.starts_with(":" + Nick + "!") && RawIrcClient::CommandOf(line) == "JOIN";
-        })) << "the peer never saw the window join";
-    }
-
-    // What the window logs for a channel message from the peer.
-    static bool IsPeerMessage(const std::string& logged, const std::string& text) {
-        return logged.starts_with("<Recv> :" + PeerNick + "!") &&
-               logged.ends_with(" PRIVMSG " + Channel + " :" + text);
-    }
-    static bool IsPeerMessageLine(const std::string& logged) {
-        return logged.starts_with("<Recv> :" + PeerNick + "!") &&
-               logged.find(" PRIVMSG " + Channel + " :") != std::string::npos;
-    }
-};
-
 struct Incoming {
     const char* name;
     std::string sent;  // the message text as the peer sends it
     std::string shown; // and as the log must show it
 };
 
-TEST_F(EndToEndSession, JapaneseFromThePeerIsLoggedAsText) {
+TEST_P(EndToEndSession, JapaneseFromThePeerIsLoggedAsText) {
     const Incoming cases[] = {
         {"kanji and kana", IconvText::ToIso2022Jp("日本語のテスト、ほしわ！"),
          "日本語のテスト、ほしわ！"},
@@ -75,7 +37,7 @@ TEST_F(EndToEndSession, JapaneseFromThePeerIsLoggedAsText) {
     }
 }
 
-TEST_F(EndToEndSession, TypedMessageReachesThePeerAsShiftJis) {
+TEST_P(EndToEndSession, TypedMessageReachesThePeerAsShiftJis) {
     // ソ and 表 end in 0x5C, which a conversion through the wrong table turns into a yen sign.
     const std::string typed = "こんにちは、表示ソフト \\ ok";
     window->Type("Txt_SendMsg", typed);
@@ -91,7 +53,7 @@ TEST_F(EndToEndSession, TypedMessageReachesThePeerAsShiftJis) {
     EXPECT_EQ(window->Text("Txt_SendMsg"), "");
 }
 
-TEST_F(EndToEndSession, StaysRegisteredThroughThreePingRoundsAndShowsTheClosingLineFirst) {
+TEST_P(EndToEndSession, StaysRegisteredThroughThreePingRoundsAndShowsTheClosingLineFirst) {
     constexpr int Rounds = 3;
     const std::string ping = "<Recv> PING :" + server.Name();
     const std::string pong = "<Send> PONG :" + server.Name();
@@ -140,5 +102,7 @@ TEST_F(EndToEndSession, StaysRegisteredThroughThreePingRoundsAndShowsTheClosingL
         return line.starts_with(":" + Nick + "!") && RawIrcClient::CommandOf(line) == "QUIT";
     }));
 }
+
+INSTANTIATE_TEST_SUITE_P(Link, EndToEndSession, ::testing::Values(SessionLink::Plain), LinkName);
 
 } // namespace

@@ -27,6 +27,7 @@ struct FakePlatformContract {
 #ifndef _WIN32
 #include "socket/posix/platform.h"
 #include "tests/socket/system_resolver.h"
+#include "tests/tls/tls_relay.h"
 
 struct PosixPlatformContract {
     using Backend = PosixPlatform;
@@ -39,7 +40,27 @@ struct PosixPlatformContract {
     static bool ResolverKnowsLocalhost() { return SystemResolverKnowsLocalhost(); }
 };
 
+// The connected-socket cases once more with the layer's socket encrypted: its peer is reached
+// through a TLS relay in front of the peer's listener, and the relay's certificate is pinned.
+struct PosixTlsPlatformContract : PosixPlatformContract {
+    static constexpr const char* Name = "PosixTls";
+    static std::shared_ptr<void> Encrypt(Backend& platform, winsock::SOCKET s,
+                                         std::uint16_t& port) {
+        static TestCertificates certificates;
+        TlsRelay::Options options;
+        options.Identity = certificates.Server();
+        options.TargetPort = port;
+        auto relay = std::make_shared<TlsRelay>(options);
+        EXPECT_TRUE(relay->Listening()) << certificates.Error();
+        EXPECT_EQ(platform.SetTls(s, {"127.0.0.1", certificates.Digest(certificates.Server())}), 0);
+        port = static_cast<std::uint16_t>(relay->Port());
+        return relay;
+    }
+};
+
 using PlatformContractBackends = ::testing::Types<FakePlatformContract, PosixPlatformContract>;
+using ConnectedContractBackends =
+    ::testing::Types<FakePlatformContract, PosixPlatformContract, PosixTlsPlatformContract>;
 #else
 #include "socket/win32/platform.h"
 
@@ -56,4 +77,5 @@ struct WinPlatformContract {
 };
 
 using PlatformContractBackends = ::testing::Types<FakePlatformContract, WinPlatformContract>;
+using ConnectedContractBackends = PlatformContractBackends;
 #endif

@@ -141,6 +141,9 @@ protected:
         std::uint16_t port = 0;
         const SOCKET listener = Listener(port);
         const SOCKET s = Select(NewSocket(), mask | FD_CONNECT);
+        if constexpr (requires { Traits::Encrypt(p, s, port); }) {
+            encryption = Traits::Encrypt(p, s, port);
+        }
         EXPECT_EQ(p.connect(s, Loopback(port), RecordLength), SOCKET_ERROR);
         EXPECT_EQ(p.WSAGetLastError(), WSAEWOULDBLOCK);
         EXPECT_TRUE(WaitFor(listener, FD_ACCEPT));
@@ -168,9 +171,16 @@ protected:
     HWND window = 0;
     std::vector<Note> notes;
     std::function<void(const Note&)> onNote;
+    // What an encrypted connection needs kept while it lasts.
+    std::shared_ptr<void> encryption;
 };
 
 TYPED_TEST_SUITE(PlatformContract, PlatformContractBackends, BackendName);
+
+// The cases of a connected socket, which hold over an encrypted connection too.
+template <PlatformContractTraits Traits>
+class ConnectedContract : public PlatformContract<Traits> {};
+TYPED_TEST_SUITE(ConnectedContract, ConnectedContractBackends, BackendName);
 
 // ---- selection rules ----
 
@@ -200,7 +210,7 @@ TYPED_TEST(PlatformContract, ConnectIsUnderWayThenFdConnectCarriesTheOutcome) {
     }
 }
 
-TYPED_TEST(PlatformContract, ReadIsPostedOnceUntilRecvAndAgainWhileBytesAreLeft) {
+TYPED_TEST(ConnectedContract, ReadIsPostedOnceUntilRecvAndAgainWhileBytesAreLeft) {
     auto& p = this->p;
     const auto [s, peer] = this->Connected(ReadClose);
 
@@ -237,7 +247,7 @@ TYPED_TEST(PlatformContract, ReadIsPostedOnceUntilRecvAndAgainWhileBytesAreLeft)
     EXPECT_EQ(this->Count(s, FD_CLOSE), 0);
 }
 
-TYPED_TEST(PlatformContract, ReadStopsWhileDeselected) {
+TYPED_TEST(ConnectedContract, ReadStopsWhileDeselected) {
     auto& p = this->p;
     const auto [s, peer] = this->Connected(ReadClose);
     this->Select(s, FD_CLOSE); // the component reads with notifications off
@@ -252,7 +262,7 @@ TYPED_TEST(PlatformContract, ReadStopsWhileDeselected) {
     ASSERT_TRUE(this->WaitFor(s, FD_CLOSE));
 }
 
-TYPED_TEST(PlatformContract, WriteIsPostedOnSelectAndAgainOnlyAfterASendWouldBlock) {
+TYPED_TEST(ConnectedContract, WriteIsPostedOnSelectAndAgainOnlyAfterASendWouldBlock) {
     auto& p = this->p;
     const auto [s, peer] = this->Connected(ReadClose);
     EXPECT_EQ(this->Count(s, FD_WRITE), 0) << "FD_WRITE was not selected";
@@ -319,7 +329,7 @@ TYPED_TEST(PlatformContract, AcceptIsPostedOncePerAcceptWhileConnectionsWait) {
     EXPECT_EQ(this->Count(server, FD_ACCEPT), 2);
 }
 
-TYPED_TEST(PlatformContract, CloseComesOnceAndOnlyAfterEveryByteWasRead) {
+TYPED_TEST(ConnectedContract, CloseComesOnceAndOnlyAfterEveryByteWasRead) {
     auto& p = this->p;
     struct Case {
         const char* name;
@@ -370,7 +380,7 @@ TYPED_TEST(PlatformContract, CloseComesOnceAndOnlyAfterEveryByteWasRead) {
     }
 }
 
-TYPED_TEST(PlatformContract, ResetGivesCloseWithConnectionResetAndSendFailsQuietly) {
+TYPED_TEST(ConnectedContract, ResetGivesCloseWithConnectionResetAndSendFailsQuietly) {
     auto& p = this->p;
     const auto [s, peer] = this->Connected(ReadWriteClose);
     // A peer that closes with bytes it never read resets the connection.
@@ -391,7 +401,7 @@ TYPED_TEST(PlatformContract, ResetGivesCloseWithConnectionResetAndSendFailsQuiet
 
 // Windows queues a notification as soon as it happens and keeps it when the socket is closed; the
 // system may give the closed socket's handle to the next socket at once.
-TYPED_TEST(PlatformContract, NotificationsQueuedForAClosedSocketReachNobody) {
+TYPED_TEST(ConnectedContract, NotificationsQueuedForAClosedSocketReachNobody) {
     auto& p = this->p;
     const auto [s, peer] = this->Connected(ReadWriteClose);
     this->Send(peer, "late");
@@ -407,7 +417,7 @@ TYPED_TEST(PlatformContract, NotificationsQueuedForAClosedSocketReachNobody) {
     }
 }
 
-TYPED_TEST(PlatformContract, HandlerMayReadAndCloseFromInsideTheProcedure) {
+TYPED_TEST(ConnectedContract, HandlerMayReadAndCloseFromInsideTheProcedure) {
     auto& p = this->p;
     const auto [s, peer] = this->Connected(ReadClose);
     std::string received;

@@ -173,6 +173,30 @@ TEST_F(TCPSockTest, ConnectSelectsBeforeConnectingAndCompletesOnTheNotification)
                             "gethostbyname(localhost)", Select(33), "DefWindowProcA(1,1024,5,16)"));
 }
 
+TEST_F(TCPSockTest, AnEncryptedConnectAsksForTlsWithTheNameAsGivenUntilCloseTCP) {
+    sock->Encrypted(true);
+    StartConnect();
+    EXPECT_THAT(fake.Calls, ElementsAre("socket(2,1,0)", "inet_addr(127.0.0.1)",
+                                        "SetTls(5,127.0.0.1,unpinned)", Select(FD_CONNECT),
+                                        "connect(5,127.0.0.1:6667,16)", "getsockname(5,16)"));
+    sock->Encrypted(false); // no longer settable while connecting
+    fake.PumpAll();
+    EXPECT_TRUE(sock->Encrypted());
+    EXPECT_EQ(sock->Encryption().protocol, "TLS 1.3");
+    sock->CloseTCP();
+    EXPECT_FALSE(sock->Encrypted());
+    EXPECT_FALSE(sock->Encryption().requested);
+
+    // A layer that cannot encrypt leaves nothing to connect in plaintext.
+    fake.ClearCalls();
+    fake.Script("SetTls", SOCKET_ERROR, ErrorTlsHandshake);
+    sock->Encrypted(true);
+    sock->RemoteHost("127.0.0.1");
+    EXPECT_FALSE(sock->Connect());
+    EXPECT_EQ(sock->GetLastError(), ErrorTlsHandshake);
+    EXPECT_TRUE(fake.CallsTo("connect").empty());
+}
+
 TEST_F(TCPSockTest, ConnectFailuresKeepTheirStateAndNumberUntilCloseTCP) {
     struct Case {
         const char* what;
