@@ -324,10 +324,15 @@ TlsSession::Failure TlsSession::CheckCertificate() {
         return Failure::Untrusted;
     }
     const Chain chain(built);
-    if ((chain->TrustStatus.dwErrorStatus & CERT_TRUST_IS_NOT_TIME_VALID) != 0) {
+    const DWORD errors = chain->TrustStatus.dwErrorStatus;
+    if ((errors & CERT_TRUST_IS_NOT_TIME_VALID) != 0) {
         return Failure::OutsideValidity;
     }
-    if (PolicyError(chain.get(), nullptr) != S_OK) {
+    // The chain's own verdict first: Wine's policy takes a chain whose issuer was never found.
+    // Revocation is not checked, so its status is not known.
+    constexpr DWORD NotChecked = CERT_TRUST_REVOCATION_STATUS_UNKNOWN |
+                                 CERT_TRUST_IS_OFFLINE_REVOCATION | CERT_TRUST_IS_NOT_TIME_NESTED;
+    if ((errors & ~NotChecked) != 0 || PolicyError(chain.get(), nullptr) != S_OK) {
         return Failure::Untrusted;
     }
     const bool named = m_hostIsName ? PolicyError(chain.get(), m_host.data()) == S_OK

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 // The certificate of a PEM file trusted as a root in the user's certificate store while the object
 // lives: how a test CA becomes trusted for the Windows window, as SSL_CERT_FILE makes it trusted
@@ -18,18 +19,18 @@ public:
     TrustedRoot(const TrustedRoot&) = delete;
     TrustedRoot& operator=(const TrustedRoot&) = delete;
 
-    bool Added() const { return m_certificate != nullptr; }
+    bool Added() const { return m_added; }
 
 private:
     struct StoreClose {
         void operator()(void* store) const { CertCloseStore(store, 0); }
     };
-    struct CertificateRelease {
-        void operator()(const CERT_CONTEXT* certificate) const {
-            CertFreeCertificateContext(certificate);
-        }
-    };
+    using Store = std::unique_ptr<void, StoreClose>;
 
-    std::unique_ptr<void, StoreClose> m_store;
-    std::unique_ptr<const CERT_CONTEXT, CertificateRelease> m_certificate;
+    // The store is written when it is closed: a store held open keeps what was added from the
+    // chain checks, which open it anew.
+    static Store OpenRoots();
+
+    std::vector<BYTE> m_der;
+    bool m_added = false;
 };
