@@ -103,7 +103,8 @@ void WinPlatform::Deliver(void* window, unsigned notification, std::uintptr_t wP
 }
 
 void WinPlatform::DriveTls(SOCKET s, LPARAM reply) {
-    TlsChannel& tls = *m_sockets.at(s).tls;
+    SocketEntry& entry = m_sockets.at(s);
+    TlsChannel& tls = *entry.tls;
     const int error = WSAGETSELECTERROR(reply);
     switch (WSAGETSELECTEVENT(reply)) {
     case FD_CONNECT:
@@ -119,6 +120,7 @@ void WinPlatform::DriveTls(SOCKET s, LPARAM reply) {
         tls.SystemClosed(error);
         break;
     default:
+        entry.wakePosted = false;
         break;
     }
     // Each notification is given once until re-enabled, so this ends; the owner may close the
@@ -150,10 +152,11 @@ void WinPlatform::Notify(SOCKET s, LPARAM reply) {
     call(entry.window, entry.message, s, reply);
 }
 
-void WinPlatform::Wake(const SocketEntry& entry) {
+void WinPlatform::Wake(SocketEntry& entry) {
     const auto window = m_windowEntries.find(entry.window);
-    if (entry.tls && window != m_windowEntries.end()) {
-        m_windows.Post(window->second.handle, entry.notification, entry.handle, 0);
+    if (entry.tls && !entry.wakePosted && window != m_windowEntries.end()) {
+        entry.wakePosted =
+            m_windows.Post(window->second.handle, entry.notification, entry.handle, 0);
     }
 }
 
@@ -212,6 +215,8 @@ int WinPlatform::WSAAsyncSelect(SOCKET s, HWND hWnd, UINT wMsg, std::int32_t lEv
     entry->events = lEvent;
     if (entry->tls) {
         entry->tls->Reselect();
+        // A wake-up still queued may be for a window that is gone.
+        entry->wakePosted = false;
         Wake(*entry);
     }
     return 0;
@@ -295,7 +300,7 @@ int WinPlatform::getsockname(SOCKET s, SockAddrIn& name, int& namelen) {
 }
 
 int WinPlatform::recv(SOCKET s, std::uint8_t* buf, int len, int flags) {
-    const SocketEntry* entry = Find(s);
+    SocketEntry* entry = Find(s);
     if (entry == nullptr) {
         return SOCKET_ERROR;
     }

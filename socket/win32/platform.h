@@ -77,6 +77,8 @@ private:
         bool started = false;
         // An encrypted connection: its owner's notifications come from here, not the system.
         std::unique_ptr<TlsChannel> tls;
+        // One wake-up at a time is enough: it gives every notification that is due.
+        bool wakePosted = false;
     };
     struct WindowEntry {
         void* handle;
@@ -91,7 +93,7 @@ private:
     void Notify(winsock::SOCKET s, winsock::LPARAM reply);
     // Posts a wake-up for an encrypted connection, so that notifications a call made due are
     // given from the message loop, as the system posts its own.
-    void Wake(const SocketEntry& entry);
+    void Wake(SocketEntry& entry);
     // Selects the system's notifications: for an encrypted connection all of them, as the layer
     // needs them whatever the owner selected.
     int SelectSystem(const SocketEntry& entry, winsock::HWND hWnd, std::int32_t lEvent);
