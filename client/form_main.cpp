@@ -1,8 +1,10 @@
 #include "client/form_main.h"
 
 #include "client/form_constants.h"
+#include "client/form_texts.h"
 #include "encoding/ansi_code_page.h"
 #include "encoding/jis2sjis.h"
+#include "encoding/text_scan.h"
 #include "socket/tcp_sock.h"
 #include "socket/tcp_sock_proc.h"
 
@@ -12,42 +14,30 @@
 #include <exception>
 #include <string_view>
 
+using namespace FormTexts;
+
 namespace {
 
 // The log's memory is bounded too: entries of the longest lines a server may send would otherwise
 // take gigabytes before the entry limit is reached.
 constexpr std::size_t MaxLoggedBytes = 32 * 1024 * 1024;
 constexpr double ExtentMargin = 16.0;
+constexpr std::int32_t DefaultPort = 6667;
+constexpr std::int32_t MaxPort = 65535;
 
-constexpr std::string_view SendMark = "<Send> ";
-constexpr std::string_view RecvMark = "<Recv> ";
-
-constexpr std::string_view TextConnected = "に接続しました";
-constexpr std::string_view TextDisconnected = "接続を切断しました。";
-constexpr std::string_view TextClosedByServer = "接続が切断されました。";
-constexpr std::string_view TextErrorPrefix = "エラー：";
-constexpr std::string_view TextCannotConnect = "エラー：ホストに接続できません。";
-constexpr std::string_view TextHostNotFound = "エラー：ホストが見つかりません。";
-constexpr std::string_view TextBadPort = "エラー：ポート番号が正しくありません。";
-constexpr std::string_view TextNotConnected = "エラー：接続されていません。";
-constexpr std::string_view TextLineBreakInLine = "エラー：改行を含む行は送信できません。";
-constexpr std::string_view TextConversionFailed = "エラー：漢字コードの変換に失敗しました。";
-constexpr std::string_view TextUnsendable =
-    "エラー：Shift_JIS で送れない文字を含む行は送信できません。";
-constexpr std::string_view TextSendQueueFull = "エラー：送信待ちのデータが多すぎます。";
-constexpr std::string_view TextUnknownFailure = "原因の分からない障害が起きました。";
-constexpr std::string_view TextBadFingerprint =
-    "エラー：証明書のフィンガープリントが正しくありません（SHA-256 の 16 進数 64 桁）。";
-constexpr std::string_view TextEncryptedBefore = " で暗号化しています（証明書 SHA-256 ";
-constexpr std::string_view TextEncryptedAfter = "）。";
-constexpr std::string_view TextServerCertificate = "サーバーの証明書は SHA-256 ";
-constexpr std::string_view TextServerCertificateAfter = " です。";
+// An IRC line holds at most 512 bytes with its CR LF; a server drops a client that sends more.
+constexpr std::size_t MaxLineBytes = 510;
+// What a server puts in front of a line it relays to a channel, besides the nickname: ":", "!", a
+// user name of up to 10 bytes, "@", a host name of up to 63 bytes and a space.
+constexpr std::size_t RelayPrefixBytes = 1 + 1 + 10 + 1 + 63 + 1;
+// No timer paces a burst, and a server drops a client that floods it.
+constexpr std::size_t MaxMessageLines = 4;
 
 // What the host box asks for: "host", "host:port", "host:+port" (encrypted) or
 // "host:+port#FINGERPRINT" (encrypted, accepting only that certificate).
 struct HostSetting {
     std::string host;
-    std::int32_t port = 6667;
+    std::int32_t port = DefaultPort;
     bool encrypted = false;
     std::optional<winsock::CertificateFingerprint> pinned;
 };
@@ -69,13 +59,12 @@ void AppendTwoDigits(std::string& s, int value) {
     s += static_cast<char>('0' + value % 10);
 }
 
-// A port text is a run of decimal digits, perhaps after a minus, that fits 32 bits; the socket then
-// limits the number to a port.
+// A port text is a run of decimal digits naming a port from 1 to 65535.
 std::optional<std::int32_t> ParsePort(std::string_view text) {
     std::int32_t port = 0;
     const char* const end = text.data() + text.size();
     const auto [stop, error] = std::from_chars(text.data(), end, port);
-    if (text.empty() || error != std::errc() || stop != end) {
+    if (text.empty() || error != std::errc() || stop != end || port < 1 || port > MaxPort) {
         return std::nullopt;
     }
     return port;
@@ -125,7 +114,7 @@ std::optional<HostSetting> ParseHostBox(const std::string& hostText, std::string
         return setting;
     }
     std::string_view portText = std::string_view(hostText).substr(colon + 1);
-    // A "+" in front of the port asks for encryption; the port itself takes no further sign.
+    // A "+" in front of the port asks for encryption.
     if (portText.starts_with('+')) {
         portText.remove_prefix(1);
         setting.encrypted = true;
@@ -139,9 +128,7 @@ std::optional<HostSetting> ParseHostBox(const std::string& hostText, std::string
             }
         }
     }
-    const bool signAfterPlus =
-        setting.encrypted && (portText.starts_with('+') || portText.starts_with('-'));
-    const auto port = signAfterPlus ? std::nullopt : ParsePort(portText);
+    const auto port = ParsePort(portText);
     if (!port) {
         refusal = TextBadPort;
         return std::nullopt;
@@ -152,6 +139,29 @@ std::optional<HostSetting> ParseHostBox(const std::string& hostText, std::string
 
 bool IsCertificateRefusal(std::int32_t Number) {
     return Number >= winsock::ErrorTlsHandshake && Number <= winsock::ErrorTlsPinMismatch;
+}
+
+// Whether a Connect failed looking the host's name up.
+bool IsLookupError(std::int32_t number) {
+    return number >= winsock::WSAHOST_NOT_FOUND && number <= winsock::WSANO_DATA;
+}
+
+// The nickname a NICK line names; empty for any other line. Commands take any case.
+std::string_view NicknameOf(std::string_view line) {
+    constexpr std::string_view Nick = "NICK ";
+    const auto sameLetter = [](char a, char b) {
+        return (a >= 'a' && a <= 'z' ? static_cast<char>(a - 'a' + 'A') : a) == b;
+    };
+    if (line.size() < Nick.size() ||
+        !std::equal(Nick.begin(), Nick.end(), line.begin(), sameLetter)) {
+        return {};
+    }
+    std::string_view nickname = line.substr(Nick.size());
+    nickname.remove_prefix(std::min(nickname.find_first_not_of(' '), nickname.size()));
+    if (nickname.starts_with(':')) {
+        return nickname.substr(1);
+    }
+    return nickname.substr(0, nickname.find(' '));
 }
 
 bool HasLineBreak(std::string_view line) {
@@ -284,8 +294,9 @@ void Form_Main::Cmd_Connect_Click() {
         m_Winsock->Encrypted(setting->encrypted, setting->pinned);
     }
     if (!m_Winsock || !m_Winsock->Connect()) {
+        const bool unresolved = m_Winsock && IsLookupError(m_Winsock->GetLastError());
         CloseConnection();
-        AddLog(std::string(TextCannotConnect));
+        AddLog(std::string(unresolved ? TextHostNotFound : TextCannotConnect));
     }
 }
 
@@ -295,15 +306,17 @@ void Form_Main::Cmd_Disconnect_Click() {
 }
 
 void Form_Main::Cmd_Join_Click() {
-    SendLine("JOIN " + m_controls.Txt_Ch.Text());
-    m_controls.Cmd_Join.SetVisible(false);
-    m_controls.Cmd_Part.SetVisible(true);
+    if (SendLine("JOIN " + m_controls.Txt_Ch.Text())) {
+        m_controls.Cmd_Join.SetVisible(false);
+        m_controls.Cmd_Part.SetVisible(true);
+    }
 }
 
 void Form_Main::Cmd_Part_Click() {
-    SendLine("PART " + m_controls.Txt_Ch.Text());
-    m_controls.Cmd_Join.SetVisible(true);
-    m_controls.Cmd_Part.SetVisible(false);
+    if (SendLine("PART " + m_controls.Txt_Ch.Text())) {
+        m_controls.Cmd_Join.SetVisible(true);
+        m_controls.Cmd_Part.SetVisible(false);
+    }
 }
 
 void Form_Main::Cmd_SetNick_Click() {
@@ -319,30 +332,103 @@ void Form_Main::Txt_SendMsg_KeyPress(std::int16_t& KeyAscii) {
         return;
     }
     const std::string text = m_controls.Txt_SendMsg.Text();
-    const std::string line = text.starts_with('/')
-                                 ? text.substr(1)
-                                 : "PRIVMSG " + m_controls.Txt_Ch.Text() + " :" + text;
-    if (SendLine(line)) {
+    if (text.empty()) {
+        return;
+    }
+    if (!text.starts_with('/')) {
+        SendChannelMessage(text);
+    } else if (SendLine(text.substr(1))) {
         m_controls.Txt_SendMsg.SetText("");
     }
 }
 
+void Form_Main::SendChannelMessage(const std::string& text) {
+    const std::string head = "PRIVMSG " + m_controls.Txt_Ch.Text() + " :";
+    // The whole message is checked first, so that no piece leaves of one that cannot.
+    if (!LineBytes(head + text)) {
+        return;
+    }
+    const std::optional<std::vector<std::string_view>> pieces = MessagePieces(head, text);
+    if (!pieces) {
+        AddLog(std::string(TextLineTooLong));
+        return;
+    }
+    for (const std::string_view piece : *pieces) {
+        if (!SendLine(head + std::string(piece))) {
+            if (piece.data() != text.data()) {
+                m_controls.Txt_SendMsg.SetText(text.substr(piece.data() - text.data()));
+            }
+            return;
+        }
+    }
+    m_controls.Txt_SendMsg.SetText("");
+}
+
+std::optional<std::vector<std::string_view>> Form_Main::MessagePieces(std::string_view head,
+                                                                      std::string_view text) const {
+    const std::size_t taken = m_nicknameBytes + RelayPrefixBytes + AnsiCodePage::ByteLength(head);
+    // Each piece must hold at least one two-byte character.
+    if (taken + 2 > MaxLineBytes) {
+        return std::nullopt;
+    }
+    const std::size_t room = MaxLineBytes - taken;
+    std::vector<std::string_view> pieces;
+    std::size_t start = 0;
+    std::size_t bytes = 0;
+    const auto* data = reinterpret_cast<const std::uint8_t*>(text.data());
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = text_scan::ReadUtf8(data + i, text.size() - i).length;
+        const std::size_t width = AnsiCodePage::ByteLength(text.substr(i, length));
+        if (bytes + width > room) {
+            pieces.push_back(text.substr(start, i - start));
+            if (pieces.size() == MaxMessageLines) {
+                return std::nullopt;
+            }
+            start = i;
+            bytes = 0;
+        }
+        bytes += width;
+        i += length;
+    }
+    pieces.push_back(text.substr(start));
+    return pieces;
+}
+
 bool Form_Main::SendLine(const std::string& line) {
+    std::optional<std::vector<std::uint8_t>> bytes = LineBytes(line);
+    if (!bytes || !SendBytes(std::move(*bytes), line)) {
+        return false;
+    }
+    NoteNickname(line);
+    return true;
+}
+
+std::optional<std::vector<std::uint8_t>> Form_Main::LineBytes(const std::string& line) {
     // A line end inside the line would let a box's text smuggle in further commands.
     if (HasLineBreak(line)) {
         AddLog(std::string(TextLineBreakInLine));
-        return false;
+        return std::nullopt;
     }
     // The log must not show a line other than the one that leaves.
     std::optional<std::vector<std::uint8_t>> bytes = AnsiCodePage::ToBytesExactly(line);
     if (!bytes) {
         AddLog(std::string(TextUnsendable));
-        return false;
     }
-    return SendBytes(std::move(*bytes), line);
+    return bytes;
+}
+
+void Form_Main::NoteNickname(std::string_view line) {
+    const std::string_view nickname = NicknameOf(line);
+    if (!nickname.empty()) {
+        m_nicknameBytes = AnsiCodePage::ByteLength(nickname);
+    }
 }
 
 bool Form_Main::SendBytes(std::vector<std::uint8_t> bytes, std::string_view logged) {
+    if (bytes.size() > MaxLineBytes) {
+        AddLog(std::string(TextLineTooLong));
+        return false;
+    }
     if (!m_Winsock || m_Winsock->State() != TCPSock::StateConnected) {
         AddLog(std::string(TextNotConnected));
         return false;

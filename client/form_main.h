@@ -44,9 +44,6 @@ struct FormMainControls {
 // The main window's behaviour: the log, the connection, the commands and the received lines.
 class Form_Main : private TCPSockEvents {
 public:
-    // What the message box says when the program cannot start.
-    static constexpr std::string_view TextStartUpFailed = "Winsock の初期化に失敗しました。";
-
     Form_Main(TCPSockProc& proc, FormMainControls controls);
     ~Form_Main() override;
     Form_Main(const Form_Main&) = delete;
@@ -96,8 +93,19 @@ private:
     void SetDisconnectedLayout();
     void LogReceivedLine(const LineAssembler::Piece& piece, PingHandling ping);
     void AnswerPing(std::span<const std::uint8_t> line);
+    // The bytes of a line that may leave; nothing when it may not, the reason logged.
+    std::optional<std::vector<std::uint8_t>> LineBytes(const std::string& line);
     // Sends the bytes of a checked line with CR LF, and logs the line's text as sent.
     bool SendBytes(std::vector<std::uint8_t> bytes, std::string_view logged);
+    // Sends the input line's text to the channel, in as many lines as it takes; what did not go
+    // out stays in the input line.
+    void SendChannelMessage(const std::string& text);
+    // The text cut between characters into pieces that each fit one line after the head, with
+    // room for the prefix the server puts in front when it relays the line; nothing when it
+    // takes more lines than one Enter may send.
+    std::optional<std::vector<std::string_view>> MessagePieces(std::string_view head,
+                                                               std::string_view text) const;
+    void NoteNickname(std::string_view line);
 
     TCPSockProc& m_proc;
     FormMainControls m_controls;
@@ -110,6 +118,11 @@ private:
     // The UTF-8 size of each logged entry, oldest first, and their sum.
     std::deque<std::size_t> m_entrySizes;
     std::size_t m_loggedBytes = 0;
+
+    // Before any NICK, room is left for a nickname as long as most servers allow.
+    static constexpr std::size_t AssumedNicknameBytes = 30;
+    // The length of the nickname last sent with NICK, in bytes.
+    std::size_t m_nicknameBytes = AssumedNicknameBytes;
 
     LineAssembler m_received;
     // Reused for every arrival and line so that the receive path allocates only when it grows.

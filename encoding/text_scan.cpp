@@ -93,21 +93,8 @@ bool IsSingleByteKana(std::uint8_t byte) {
 }
 
 bool LacksCode(char32_t codePoint) {
-    switch (codePoint) {
-    case 0x0080:
-    case 0x00A2:
-    case 0x00A3:
-    case 0x00A5:
-    case 0x00AC:
-    case 0x2014:
-    case 0x2016:
-    case 0x203E:
-    case 0x2212:
-    case 0x301C:
-        return true;
-    default:
-        return (codePoint >= 0xF8F0 && codePoint <= 0xF8F3) || codePoint > 0xFFFF;
-    }
+    return codePoint == 0x0080 || (codePoint >= 0xF8F0 && codePoint <= 0xF8F3) ||
+           codePoint > 0xFFFF;
 }
 
 std::size_t BadCodePageSequenceLength(const std::uint8_t* p, std::size_t size) {

@@ -28,12 +28,10 @@ bool IsTrailByte(std::uint8_t byte);
 // A half-width katakana, the only one-byte characters of CP932 above ASCII.
 bool IsSingleByteKana(std::uint8_t byte);
 
-// Characters to which CP932, as Windows defines it, gives no code of its own, though a converter
-// may write one: glibc writes the JIS forms (WAVE DASH, DOUBLE VERTICAL LINE, MINUS SIGN, ...) and
-// YEN SIGN and OVERLINE as CP932 look-alikes, and drops the tag characters; Windows writes U+0080
-// and U+F8F0-U+F8F3 as the single bytes 0x80, 0xA0 and 0xFD-0xFF, which are no characters when
-// read back. Both conversions write "?" for each of them, as for everything beyond the Basic
-// Multilingual Plane.
+// Characters to which CP932, as Windows defines it, gives no code: Windows writes U+0080 and
+// U+F8F0-U+F8F3 as the single bytes 0x80, 0xA0 and 0xFD-0xFF, which are no characters when read
+// back, and glibc drops the tag characters. Both conversions write "?" for each of them, as for
+// everything beyond the Basic Multilingual Plane.
 bool LacksCode(char32_t codePoint);
 
 // A lead byte with a byte of the trail range after it is one unknown character; anything else

@@ -137,7 +137,7 @@ std::string TCPSockProc::GetErrorText(std::int32_t Number) {
         {WSAEISCONN, "ソケットは既に接続されています。"},
         {WSAENOTCONN, "ソケットは接続されていません。"},
         {WSAESHUTDOWN, "ソケットは終了しています。"},
-        {WSAETIMEDOUT, "ソケットは終了しました。"},
+        {WSAETIMEDOUT, "接続がタイムアウトしました。"},
         {WSAECONNREFUSED, "接続が強制的に拒絶されました。"},
         {WSAEHOSTUNREACH, "ホストへの経路がありません。"},
         {WSANOTINITIALISED, "まず WinsockInit を呼び出す必要があります。"},

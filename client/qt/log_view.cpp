@@ -49,13 +49,20 @@ void LogView::updateGeometries() {
     // within this call; that inner call must run, or the rows keep the range of the old height and
     // the newest one ends up under the new bar. The list's own ranges may clamp the reader's
     // column on the way; it is kept.
+    // A list that shows its last row keeps showing it when it loses height: the horizontal bar
+    // appears when the longest entry is measured, which may be after the list scrolled to its end.
     QScrollBar* bar = horizontalScrollBar();
+    QScrollBar* rows = verticalScrollBar();
     const int column = bar->value();
+    const bool atEnd = rows->value() == rows->maximum();
     QListView::updateGeometries();
     const int width = viewport()->width();
     bar->setRange(0, std::max(0, m_HorizontalExtent - width));
     bar->setPageStep(width);
     bar->setValue(column);
+    if (atEnd) {
+        rows->setValue(rows->maximum());
+    }
 }
 
 void LogView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {

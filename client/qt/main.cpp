@@ -1,4 +1,5 @@
 #include "client/form_layout.h"
+#include "client/form_shell.h"
 #include "client/qt/app_icon.h"
 #include "client/qt/main_window.h"
 #include "client/qt/pump_notifier.h"
@@ -9,7 +10,6 @@
 #include <QMessageBox>
 
 #include <cstdlib>
-#include <exception>
 #include <optional>
 
 namespace {
@@ -18,11 +18,12 @@ QString ToQString(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-void ShowStartUpFailure(const char* what) {
-    QMessageBox box(QMessageBox::NoIcon, ToQString(FormLayout::Title),
-                    ToQString(Form_Main::TextStartUpFailed), QMessageBox::Ok);
+void ShowStartUpFailure(std::string_view text, std::string_view detail) {
+    QMessageBox box(QMessageBox::NoIcon, ToQString(FormLayout::Title), ToQString(text),
+                    QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText);
-    box.setInformativeText(QString::fromLocal8Bit(what));
+    box.setInformativeText(
+        QString::fromLocal8Bit(detail.data(), static_cast<qsizetype>(detail.size())));
     box.exec();
 }
 
@@ -39,21 +40,21 @@ int main(int argc, char* argv[]) {
     std::optional<TCPSockProc> proc;
     std::optional<MainWindow> window;
     std::optional<PumpNotifier> pump;
-    try {
-        platform.emplace();
-        proc.emplace(*platform);
-        window.emplace(*proc);
-        if (!window->Load()) {
-            return EXIT_FAILURE;
-        }
-        pump.emplace(*platform,
-                     [&window](const std::function<void()>& call) { window->Guarded(call); });
-        window->show();
-    } catch (const std::exception& e) {
-        ShowStartUpFailure(e.what());
-        return EXIT_FAILURE;
-    } catch (...) {
-        ShowStartUpFailure("");
+    const bool started = FormShell::Start(
+        [&] {
+            platform.emplace();
+            proc.emplace(*platform);
+            window.emplace(*proc);
+            if (!window->Load()) {
+                return false;
+            }
+            pump.emplace(*platform,
+                         [&window](const std::function<void()>& call) { window->Guarded(call); });
+            window->show();
+            return true;
+        },
+        ShowStartUpFailure);
+    if (!started) {
         return EXIT_FAILURE;
     }
     return QApplication::exec();

@@ -10,16 +10,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include <algorithm>
-#include <cmath>
 #include <functional>
-#include <vector>
 
 namespace {
-
-int Pixels(int twips) {
-    return static_cast<int>(std::lround(static_cast<double>(twips) / FormLayout::TwipsPerPixel));
-}
 
 QString ToQString(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -50,45 +43,29 @@ QFont WindowFont(QFont font) {
 
 } // namespace
 
-MainWindow::MainWindow(TCPSockProc& proc, QWidget* parent) : QWidget(parent), m_host(*this) {
+MainWindow::MainWindow(TCPSockProc& proc, QWidget* parent)
+    : QWidget(parent), m_host(*this), m_textBoxFont(ToQString(FormLayout::TextBoxFontName)) {
     InstallTextBoxFontSubstitutes();
     setWindowTitle(ToQString(FormLayout::Title));
-    setFixedSize(Pixels(FormLayout::ClientWidth), Pixels(FormLayout::ClientHeight));
+    setFixedSize(FormShell::Pixels(FormLayout::ClientWidth),
+                 FormShell::Pixels(FormLayout::ClientHeight));
     setFont(WindowFont(font()));
-    BuildControls();
+    m_textBoxFont.setPointSizeF(FormLayout::TextBoxFontSize);
+    m_textBoxFont.setWeight(QFont::Normal);
+    m_shell = std::make_unique<FormShell>(proc, static_cast<ControlFactory&>(*this), m_host);
     SetTabOrder();
-
-    m_Lst_Msg = std::make_unique<QtListBox>(*m_log);
-    m_Label1 = std::make_unique<QtLabel>(ControlOf<QLabel>("Label1"));
-    auto text = [this](std::string_view name) -> TextBox& {
-        return *m_textBoxes.find(name)->second;
-    };
-    auto button = [this](std::string_view name) -> CommandButton& {
-        return *m_buttons.find(name)->second;
-    };
-    m_form = std::make_unique<Form_Main>(
-        proc, FormWiring::Controls(*m_Lst_Msg, *m_Label1, text, button, m_host));
 
     for (const auto& [name, handler] : FormWiring::Clicks) {
         connect(&ControlOf<QPushButton>(name), &QPushButton::clicked, this,
-                [this, handler = handler] { Guarded([&] { std::invoke(handler, *m_form); }); });
+                [this, name = name] { m_shell->Click(name); });
     }
     m_sendMsgKeys = std::make_unique<KeyPressFilter>(
         ControlOf<QLineEdit>("Txt_SendMsg"),
-        [this](std::int16_t& KeyAscii) { m_form->Txt_SendMsg_KeyPress(KeyAscii); },
+        [this](std::int16_t& KeyAscii) { Form().Txt_SendMsg_KeyPress(KeyAscii); },
         [this](const std::function<void()>& call) { Guarded(call); });
 }
 
-MainWindow::~MainWindow() {
-    // A window destroyed without being closed still gives up its socket before the socket layer
-    // is cleaned up.
-    Guarded([this] { Unload(); });
-}
-
-bool MainWindow::Load() {
-    m_loaded = m_form->Form_Load();
-    return m_loaded;
-}
+MainWindow::~MainWindow() = default;
 
 QWidget* MainWindow::Control(std::string_view name) const {
     const auto found = m_controls.find(name);
@@ -113,74 +90,61 @@ void MainWindow::InstallTextBoxFontSubstitutes() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    Guarded([this] { Unload(); });
+    m_shell->Close();
     event->accept();
 }
 
-void MainWindow::Unload() {
-    if (!m_loaded) {
-        return;
-    }
-    m_loaded = false;
-    m_form->Form_Unload();
+ListBox& MainWindow::MakeListBox(const ControlSpec& control, const PixelRect& place) {
+    m_log = new LogView(this);
+    m_log->Model().InsertEntry(0, QStringLiteral(" "));
+    Place(*m_log, control, place);
+    m_Lst_Msg = std::make_unique<QtListBox>(*m_log);
+    return *m_Lst_Msg;
 }
 
-void MainWindow::BuildControls() {
-    QFont textBoxFont(ToQString(FormLayout::TextBoxFontName));
-    textBoxFont.setPointSizeF(FormLayout::TextBoxFontSize);
-    textBoxFont.setWeight(QFont::Normal);
-
-    for (const ControlSpec& control : FormLayout::Controls) {
-        QWidget* widget = nullptr;
-        switch (control.Kind) {
-        case ControlKind::ListBox: {
-            m_log = new LogView(this);
-            m_log->Model().InsertEntry(0, QStringLiteral(" "));
-            widget = m_log;
-            break;
-        }
-        case ControlKind::TextBox: {
-            auto* edit = new QLineEdit(ToQString(control.Caption), this);
-            edit->setFont(textBoxFont);
-            m_textBoxes.emplace(control.Name, std::make_unique<QtTextBox>(*edit));
-            widget = edit;
-            break;
-        }
-        case ControlKind::Label: {
-            auto* label = new QLabel(ToQString(control.Caption), this);
-            label->setTextFormat(Qt::PlainText);
-            label->setFocusPolicy(Qt::NoFocus);
-            label->setAttribute(Qt::WA_TransparentForMouseEvents);
-            widget = label;
-            break;
-        }
-        case ControlKind::CommandButton: {
-            auto* push = new QPushButton(ToQString(control.Caption), this);
-            push->setAutoDefault(false);
-            m_buttons.emplace(control.Name, std::make_unique<QtCommandButton>(*push));
-            widget = push;
-            break;
-        }
-        }
-        widget->setObjectName(ToQString(control.Name));
-        widget->setGeometry(Pixels(control.Left), Pixels(control.Top), Pixels(control.Width),
-                            Pixels(control.Height));
-        widget->setVisible(control.Visible);
-        m_controls.emplace(control.Name, widget);
-    }
+TextBox& MainWindow::MakeTextBox(const ControlSpec& control, const PixelRect& place) {
+    auto* edit = new QLineEdit(ToQString(control.Caption), this);
+    edit->setFont(m_textBoxFont);
+    Place(*edit, control, place);
+    return *m_textBoxes.emplace_back(std::make_unique<QtTextBox>(*edit));
 }
 
+Label& MainWindow::MakeLabel(const ControlSpec& control, const PixelRect& place) {
+    auto* label = new QLabel(ToQString(control.Caption), this);
+    label->setTextFormat(Qt::PlainText);
+    label->setFocusPolicy(Qt::NoFocus);
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    Place(*label, control, place);
+    m_Label1 = std::make_unique<QtLabel>(*label);
+    return *m_Label1;
+}
+
+CommandButton& MainWindow::MakeCommandButton(const ControlSpec& control, const PixelRect& place) {
+    auto* push = new QPushButton(ToQString(control.Caption), this);
+    push->setAutoDefault(false);
+    Place(*push, control, place);
+    return *m_buttons.emplace_back(std::make_unique<QtCommandButton>(*push));
+}
+
+void MainWindow::Place(QWidget& widget, const ControlSpec& control, const PixelRect& place) {
+    widget.setObjectName(ToQString(control.Name));
+    widget.setGeometry(place.Left, place.Top, place.Width, place.Height);
+    widget.setVisible(control.Visible);
+    m_controls.emplace(control.Name, &widget);
+}
+
+// Qt moves the focus in the order given here; the label takes none.
 void MainWindow::SetTabOrder() {
-    std::vector<const ControlSpec*> order;
-    for (const ControlSpec& control : FormLayout::Controls) {
-        if (control.Kind != ControlKind::Label) {
-            order.push_back(&control);
+    QWidget* previous = nullptr;
+    for (const ControlSpec* control : FormShell::InTabOrder()) {
+        if (control->Kind == ControlKind::Label) {
+            continue;
         }
-    }
-    std::sort(order.begin(), order.end(),
-              [](const ControlSpec* a, const ControlSpec* b) { return a->TabIndex < b->TabIndex; });
-    for (std::size_t i = 1; i < order.size(); ++i) {
-        QWidget::setTabOrder(Control(order[i - 1]->Name), Control(order[i]->Name));
+        QWidget* widget = Control(control->Name);
+        if (previous != nullptr) {
+            QWidget::setTabOrder(previous, widget);
+        }
+        previous = widget;
     }
 }
 

@@ -5,10 +5,7 @@
 #include "client/win32/key_code.h"
 #include "client/win32/wide_text.h"
 
-#include <algorithm>
-#include <cmath>
 #include <stdexcept>
-#include <vector>
 
 namespace {
 
@@ -21,10 +18,6 @@ constexpr DWORD WindowExStyle = WS_EX_CONTROLPARENT;
 // The window's own font: the face Japanese Windows gives its windows, at 9 points.
 constexpr std::string_view WindowFontName = "MS UI Gothic";
 constexpr double WindowFontSize = 9.0;
-
-int Pixels(int twips) {
-    return static_cast<int>(std::lround(static_cast<double>(twips) / FormLayout::TwipsPerPixel));
-}
 
 HINSTANCE Instance() {
     return GetModuleHandleW(nullptr);
@@ -68,9 +61,10 @@ ControlClass ClassOf(ControlKind kind) {
 } // namespace
 
 Win32MainWindow::Win32MainWindow(TCPSockProc& proc)
-    : m_windowFont(WindowFont()), m_textBoxFont(TextBoxFont()) {
+    : m_windowFont(WindowFont()), m_textBoxFont(TextBoxFont()), m_nextId(FirstControlId) {
     RegisterWindowClass(&Win32MainWindow::WindowProc);
-    RECT frame{0, 0, Pixels(FormLayout::ClientWidth), Pixels(FormLayout::ClientHeight)};
+    RECT frame{0, 0, FormShell::Pixels(FormLayout::ClientWidth),
+               FormShell::Pixels(FormLayout::ClientHeight)};
     AdjustWindowRectEx(&frame, WindowStyle, FALSE, WindowExStyle);
     const std::wstring title = WideText::FromUtf8(FormLayout::Title);
     m_window = CreateWindowExW(WindowExStyle, WindowClass, title.c_str(), WindowStyle,
@@ -80,21 +74,11 @@ Win32MainWindow::Win32MainWindow(TCPSockProc& proc)
         throw std::runtime_error("the main window could not be created");
     }
     m_host.SetOwner(m_window, EndOfTurnMessage);
-    BuildControls();
-
-    m_Lst_Msg = std::make_unique<Win32ListBox>(Control("Lst_Msg"), m_window, SettleLogMessage);
-    m_Label1 = std::make_unique<Win32Label>(Control("Label1"));
-    auto text = [this](std::string_view name) -> TextBox& {
-        return *m_textBoxes.find(name)->second;
-    };
-    auto button = [this](std::string_view name) -> CommandButton& {
-        return *m_buttons.find(name)->second;
-    };
-    m_form = std::make_unique<Form_Main>(
-        proc, FormWiring::Controls(*m_Lst_Msg, *m_Label1, text, button, m_host));
-
+    // Windows moves the focus through a window's controls in the order they were made, which is
+    // the order the shell makes them in.
+    m_shell = std::make_unique<FormShell>(proc, static_cast<ControlFactory&>(*this), m_host);
     for (const auto& [name, handler] : FormWiring::Clicks) {
-        m_clicks.emplace(GetDlgCtrlID(Control(name)), handler);
+        m_clicks.emplace(GetDlgCtrlID(Control(name)), name);
     }
     HWND sendMsg = Control("Txt_SendMsg");
     m_editProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
@@ -103,18 +87,13 @@ Win32MainWindow::Win32MainWindow(TCPSockProc& proc)
 }
 
 Win32MainWindow::~Win32MainWindow() {
-    // A window destroyed without being closed still gives up its socket before the socket layer
-    // is cleaned up.
-    Unload();
+    if (m_shell) {
+        m_shell->Close();
+    }
     if (m_window != nullptr) {
         SetWindowLongPtrW(m_window, GWLP_USERDATA, 0);
         DestroyWindow(m_window);
     }
-}
-
-bool Win32MainWindow::Load() {
-    m_loaded = m_form->Form_Load();
-    return m_loaded;
 }
 
 void Win32MainWindow::Show() {
@@ -137,78 +116,58 @@ FontSpec Win32MainWindow::TextBoxFont() {
     return {FormLayout::TextBoxFontSize, std::string(FormLayout::TextBoxFontName), false, false};
 }
 
-void Win32MainWindow::BuildControls() {
-    // Windows moves the focus through a window's controls in the order they were made.
-    std::vector<const ControlSpec*> order;
-    for (const ControlSpec& control : FormLayout::Controls) {
-        order.push_back(&control);
+HWND Win32MainWindow::MakeControl(const ControlSpec& control, const PixelRect& place) {
+    const ControlClass kind = ClassOf(control.Kind);
+    const std::wstring caption = WideText::FromUtf8(control.Caption);
+    DWORD style = WS_CHILD | kind.style;
+    if (control.Visible) {
+        style |= WS_VISIBLE;
     }
-    std::sort(order.begin(), order.end(),
-              [](const ControlSpec* a, const ControlSpec* b) { return a->TabIndex < b->TabIndex; });
-    int id = FirstControlId;
-    for (const ControlSpec* control : order) {
-        const ControlClass kind = ClassOf(control->Kind);
-        const std::wstring caption = WideText::FromUtf8(control->Caption);
-        DWORD style = WS_CHILD | kind.style;
-        if (control->Visible) {
-            style |= WS_VISIBLE;
-        }
-        HWND widget = CreateWindowExW(
-            kind.exStyle, kind.name, caption.c_str(), style, Pixels(control->Left),
-            Pixels(control->Top), Pixels(control->Width), Pixels(control->Height), m_window,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)), Instance(), nullptr);
-        if (widget == nullptr) {
-            throw std::runtime_error("the control " + std::string(control->Name) +
-                                     " could not be created");
-        }
-        const HFONT font =
-            control->Kind == ControlKind::TextBox ? m_textBoxFont.Handle() : m_windowFont.Handle();
-        SendMessageW(widget, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-        switch (control->Kind) {
-        case ControlKind::ListBox:
-            SendMessageW(widget, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L" "));
-            break;
-        case ControlKind::TextBox:
-            m_textBoxes.emplace(control->Name, std::make_unique<Win32TextBox>(widget));
-            break;
-        case ControlKind::Label:
-            // The measuring label takes no part in input.
-            EnableWindow(widget, FALSE);
-            break;
-        case ControlKind::CommandButton:
-            m_buttons.emplace(control->Name, std::make_unique<Win32CommandButton>(widget));
-            break;
-        }
-        m_controls.emplace(control->Name, widget);
+    HWND widget = CreateWindowExW(kind.exStyle, kind.name, caption.c_str(), style, place.Left,
+                                  place.Top, place.Width, place.Height, m_window,
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(m_nextId++)),
+                                  Instance(), nullptr);
+    if (widget == nullptr) {
+        throw std::runtime_error("the control " + std::string(control.Name) +
+                                 " could not be created");
     }
+    const HFONT font =
+        control.Kind == ControlKind::TextBox ? m_textBoxFont.Handle() : m_windowFont.Handle();
+    SendMessageW(widget, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    m_controls.emplace(control.Name, widget);
+    return widget;
 }
 
-void Win32MainWindow::Unload() {
-    if (!m_loaded) {
-        return;
-    }
-    m_loaded = false;
-    m_form->Form_Unload();
+ListBox& Win32MainWindow::MakeListBox(const ControlSpec& control, const PixelRect& place) {
+    HWND widget = MakeControl(control, place);
+    SendMessageW(widget, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L" "));
+    m_Lst_Msg = std::make_unique<Win32ListBox>(widget, m_window, SettleLogMessage);
+    return *m_Lst_Msg;
 }
 
-void Win32MainWindow::Click(int id) {
-    const auto found = m_clicks.find(id);
-    if (found != m_clicks.end()) {
-        (m_form.get()->*found->second)();
-    }
+TextBox& Win32MainWindow::MakeTextBox(const ControlSpec& control, const PixelRect& place) {
+    return *m_textBoxes.emplace_back(std::make_unique<Win32TextBox>(MakeControl(control, place)));
+}
+
+Label& Win32MainWindow::MakeLabel(const ControlSpec& control, const PixelRect& place) {
+    HWND widget = MakeControl(control, place);
+    // The measuring label takes no part in input.
+    EnableWindow(widget, FALSE);
+    m_Label1 = std::make_unique<Win32Label>(widget);
+    return *m_Label1;
+}
+
+CommandButton& Win32MainWindow::MakeCommandButton(const ControlSpec& control,
+                                                  const PixelRect& place) {
+    return *m_buttons.emplace_back(
+        std::make_unique<Win32CommandButton>(MakeControl(control, place)));
 }
 
 void Win32MainWindow::KeyPress(WPARAM character) {
-    Guarded([this, character] {
+    m_shell->Guarded([this, character] {
         std::int16_t KeyAscii = KeyCode::Of(static_cast<wchar_t>(character));
-        m_form->Txt_SendMsg_KeyPress(KeyAscii);
+        Form().Txt_SendMsg_KeyPress(KeyAscii);
     });
-}
-
-void Win32MainWindow::Guarded(const std::function<void()>& action) {
-    // An exception must not unwind through the system's code that called the procedure: it is
-    // logged and the connection given up, as in the other front end.
-    m_form->Guard(action);
 }
 
 LRESULT CALLBACK Win32MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam,
@@ -219,7 +178,7 @@ LRESULT CALLBACK Win32MainWindow::WindowProc(HWND window, UINT message, WPARAM w
                           reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }
     auto* self = reinterpret_cast<Win32MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self == nullptr || !self->m_form) {
+    if (self == nullptr || !self->m_shell) {
         return DefWindowProcW(window, message, wParam, lParam);
     }
     return self->OnMessage(message, wParam, lParam);
@@ -229,15 +188,17 @@ LRESULT Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_COMMAND:
         if (HIWORD(wParam) == BN_CLICKED) {
-            Guarded([this, wParam] { Click(LOWORD(wParam)); });
+            if (const auto found = m_clicks.find(LOWORD(wParam)); found != m_clicks.end()) {
+                m_shell->Click(found->second);
+            }
             return 0;
         }
         break;
     case SettleLogMessage:
-        Guarded([this] { m_Lst_Msg->Settle(); });
+        m_shell->Guarded([this] { m_Lst_Msg->Settle(); });
         return 0;
     case EndOfTurnMessage:
-        Guarded([this] { m_host.RunEndOfTurn(); });
+        m_shell->Guarded([this] { m_host.RunEndOfTurn(); });
         return 0;
     case WM_ACTIVATE:
         if (LOWORD(wParam) == WA_INACTIVE) {
@@ -248,7 +209,7 @@ LRESULT Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         break;
     case WM_CLOSE:
-        Guarded([this] { Unload(); });
+        m_shell->Close();
         DestroyWindow(m_window);
         m_window = nullptr;
         return 0;

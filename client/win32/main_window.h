@@ -1,6 +1,7 @@
 #pragma once
 
-#include "client/form_main.h"
+#include "client/control_factory.h"
+#include "client/form_shell.h"
 #include "client/win32/command_button.h"
 #include "client/win32/form_host.h"
 #include "client/win32/gdi_font.h"
@@ -15,26 +16,27 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class TCPSockProc;
 
-// The main window "Hoshiwa" as a native window: its controls built from the layout table in tab
-// order, the adapters through which Form_Main reaches them, and the clicks, keys and close that
-// drive Form_Main. No exception leaves its window procedures: it is logged as an error entry.
-class Win32MainWindow {
+// The main window "Hoshiwa" as a native window: the shell makes its controls through this window,
+// in tab order, and drives Form_Main; the window wires the system's clicks, keys and close to it.
+// No exception leaves its window procedures: it is logged as an error entry.
+class Win32MainWindow final : private ControlFactory {
 public:
     explicit Win32MainWindow(TCPSockProc& proc);
-    ~Win32MainWindow();
+    ~Win32MainWindow() override;
     Win32MainWindow(const Win32MainWindow&) = delete;
     Win32MainWindow& operator=(const Win32MainWindow&) = delete;
 
     // Runs the window's load step; false when the socket layer could not be started (the user has
     // seen the message box by then and the program is to end).
-    bool Load();
+    bool Load() { return m_shell->Load(); }
     void Show();
 
     HWND Handle() const { return m_window; }
-    Form_Main& Form() { return *m_form; }
+    Form_Main& Form() { return m_shell->Form(); }
     Win32ListBox& Log() { return *m_Lst_Msg; }
     // A control by its name in the layout table; null for an unknown name.
     HWND Control(std::string_view name) const;
@@ -48,24 +50,26 @@ private:
     static LRESULT CALLBACK SendMsgProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnSendMsgMessage(HWND edit, UINT message, WPARAM wParam, LPARAM lParam);
-    void BuildControls();
-    void Unload();
-    void Click(int id);
+    ListBox& MakeListBox(const ControlSpec& control, const PixelRect& place) override;
+    TextBox& MakeTextBox(const ControlSpec& control, const PixelRect& place) override;
+    Label& MakeLabel(const ControlSpec& control, const PixelRect& place) override;
+    CommandButton& MakeCommandButton(const ControlSpec& control, const PixelRect& place) override;
+    HWND MakeControl(const ControlSpec& control, const PixelRect& place);
     void KeyPress(WPARAM character);
-    void Guarded(const std::function<void()>& action);
 
     HWND m_window = nullptr;
     GdiFont m_windowFont;
     GdiFont m_textBoxFont;
     std::map<std::string, HWND, std::less<>> m_controls;
-    std::map<int, void (Form_Main::*)()> m_clicks; // by control id
+    std::map<int, std::string_view> m_clicks; // the clicked control's name by its id
+    int m_nextId;
     WNDPROC m_editProc = nullptr;
     HWND m_focus = nullptr; // given back when the window is activated again
     Win32FormHost m_host;
     std::unique_ptr<Win32ListBox> m_Lst_Msg;
     std::unique_ptr<Win32Label> m_Label1;
-    std::map<std::string, std::unique_ptr<Win32TextBox>, std::less<>> m_textBoxes;
-    std::map<std::string, std::unique_ptr<Win32CommandButton>, std::less<>> m_buttons;
-    std::unique_ptr<Form_Main> m_form;
-    bool m_loaded = false;
+    std::vector<std::unique_ptr<Win32TextBox>> m_textBoxes;
+    std::vector<std::unique_ptr<Win32CommandButton>> m_buttons;
+    // Made last and gone first: Form_Main goes before the controls it reaches.
+    std::unique_ptr<FormShell> m_shell;
 };

@@ -13,15 +13,45 @@ constexpr UINT CodePage = 932;
 constexpr wchar_t MissingCharacter = L'?';
 constexpr char32_t ReplacementCharacter = 0xFFFD;
 
-// UTF-8 to UTF-16, with one "?" for each invalid sequence and for each character that lacks a
-// code (a character beyond the Basic Multilingual Plane would otherwise give two).
+// The character as the code page has it. Linux input methods and most web pages write the
+// JIS X 0208 forms of a few characters (WAVE DASH U+301C where Windows has FULLWIDTH TILDE U+FF5E,
+// and six more) and the JIS X 0201 forms YEN SIGN and OVERLINE for 0x5C and 0x7E; they are the
+// same characters and leave as the same bytes, as glibc's CP932 writes them.
+char32_t CodePageForm(char32_t codePoint) {
+    switch (codePoint) {
+    case 0x00A2: // CENT SIGN
+        return 0xFFE0;
+    case 0x00A3: // POUND SIGN
+        return 0xFFE1;
+    case 0x00A5: // YEN SIGN, JIS X 0201's 0x5C
+        return U'\\';
+    case 0x00AC: // NOT SIGN
+        return 0xFFE2;
+    case 0x2014: // EM DASH
+        return 0x2015;
+    case 0x2016: // DOUBLE VERTICAL LINE
+        return 0x2225;
+    case 0x203E: // OVERLINE, JIS X 0201's 0x7E
+        return U'~';
+    case 0x2212: // MINUS SIGN
+        return 0xFF0D;
+    case 0x301C: // WAVE DASH
+        return 0xFF5E;
+    default:
+        return codePoint;
+    }
+}
+
+// UTF-8 to UTF-16 in the code page's forms, with one "?" for each invalid sequence and for each
+// character that lacks a code (a character beyond the Basic Multilingual Plane would otherwise
+// give two).
 std::wstring ToWide(const std::uint8_t* data, std::size_t size) {
     std::wstring wide;
     wide.reserve(size);
     for (std::size_t i = 0; i < size;) {
         const text_scan::Utf8Sequence sequence = text_scan::ReadUtf8(data + i, size - i);
         const bool fits = sequence.valid && !text_scan::LacksCode(sequence.codePoint);
-        wide += fits ? static_cast<wchar_t>(sequence.codePoint) : MissingCharacter;
+        wide += fits ? static_cast<wchar_t>(CodePageForm(sequence.codePoint)) : MissingCharacter;
         i += sequence.length;
     }
     return wide;

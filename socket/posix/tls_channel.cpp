@@ -70,9 +70,6 @@ bool TlsChannel::Setup(const TlsRequest& request) {
     if (!m_context || SSL_CTX_set_min_proto_version(m_context.get(), TLS1_2_VERSION) != 1) {
         return false;
     }
-    // Servers commonly end the stream without a close_notify; that is an ordinary end here, and
-    // lines are whole or not at all.
-    SSL_CTX_set_options(m_context.get(), SSL_OP_IGNORE_UNEXPECTED_EOF);
     if (!m_pinned && SSL_CTX_set_default_verify_paths(m_context.get()) != 1) {
         return false;
     }

@@ -11,6 +11,7 @@ class FormMainCommands : public ::testing::Test, public FormSession {};
 const std::string NotConnected = "エラー：接続されていません。";
 const std::string LineBreak = "エラー：改行を含む行は送信できません。";
 const std::string Unsendable = "エラー：Shift_JIS で送れない文字を含む行は送信できません。";
+const std::string TooLong = "エラー：行が長すぎて送信できません。";
 
 // Shift_JIS of 日本語.
 const std::string NihongoSjis = Sjis({0x93, 0xFA, 0x96, 0x7B, 0x8C, 0xEA});
@@ -56,11 +57,7 @@ TEST_F(FormMainCommands, EachCommandSendsItsLineBuiltFromTheBoxes) {
          "PRIVMSG #Channel :hello\r\n",
          {"<Send> PRIVMSG #Channel :hello"},
          idle},
-        {"an empty message",
-         enter(""),
-         "PRIVMSG #Channel :\r\n",
-         {"<Send> PRIVMSG #Channel :"},
-         idle},
+        {"an empty input line", enter(""), "", {}, idle},
         {"blanks stay",
          enter("  hi  "),
          "PRIVMSG #Channel :  hi  \r\n",
@@ -132,14 +129,22 @@ TEST_F(FormMainCommands, TheInputLineIsEmptiedOnlyWhenItsLineWentOut) {
     }
 }
 
-TEST_F(FormMainCommands, ButtonsNotConnectedSendNothingYetSwapJoinAndPart) {
+TEST_F(FormMainCommands, JoinAndPartSwapOnlyWhenTheirLineWentOut) {
     Form->Cmd_Join_Click();
-    EXPECT_EQ(VisibleButtons(), "Connect Part SetUser SetNick");
     Form->Cmd_SetNick_Click();
     Form->Cmd_Part_Click();
     EXPECT_EQ(VisibleButtons(), "Connect Join SetUser SetNick");
     EXPECT_EQ(Log(), std::vector<std::string>(3, NotConnected));
     EXPECT_TRUE(Platform.CallsTo("send").empty());
+
+    const auto s = Connect();
+    Form->Cmd_Join_Click();
+    EXPECT_EQ(VisibleButtons(), "Disconnect Part SetUser SetNick") << "the first click joins";
+    Ctl.Txt_Ch.SetText("#a\nb");
+    Form->Cmd_Part_Click();
+    EXPECT_EQ(VisibleButtons(), "Disconnect Part SetUser SetNick");
+    Platform.PumpAll();
+    EXPECT_EQ(Platform.SentText(s), "JOIN #Channel\r\n");
 }
 
 TEST_F(FormMainCommands, OnlyTheEnterKeyActs) {
@@ -157,7 +162,7 @@ TEST_F(FormMainCommands, OnlyTheEnterKeyActs) {
     EXPECT_EQ(Platform.SentText(s), "");
 }
 
-TEST_F(FormMainCommands, ALineWithACharacterShiftJisLacksIsNotSent) {
+TEST_F(FormMainCommands, ALineThatCannotLeaveAsItIsIsNotSent) {
     using C = FakeFormControls;
     const struct {
         FakeTextBox C::*Box;
@@ -173,6 +178,10 @@ TEST_F(FormMainCommands, ALineWithACharacterShiftJisLacksIsNotSent) {
         {&C::Txt_Ch, "#ch€", &Form_Main::Cmd_Join_Click, Unsendable},
         {&C::Txt_SendMsg, "/A😀\nB", nullptr, LineBreak},
         {&C::Txt_SendMsg, "①～髙", nullptr, "<Send> PRIVMSG #Channel :①～髙"},
+        {&C::Txt_SendMsg, "/" + std::string(510, 'r'), nullptr, "<Send> " + std::string(510, 'r')},
+        {&C::Txt_SendMsg, "/" + std::string(511, 'r'), nullptr, TooLong},
+        {&C::Txt_NickName, std::string(506, 'n'), &Form_Main::Cmd_SetNick_Click, TooLong},
+        {&C::Txt_SendMsg, std::string(2000, 'm'), nullptr, TooLong},
     };
     for (const auto& c : cases) {
         FormSession f;
@@ -190,14 +199,15 @@ TEST_F(FormMainCommands, ALineWithACharacterShiftJisLacksIsNotSent) {
 
 TEST_F(FormMainCommands, ASendQueueOverItsLimitTakesNoMoreLines) {
     Connect();
-    const std::string line = "PRIVMSG #c :" + std::string(9 * 1024 * 1024, 'x');
-    EXPECT_TRUE(Form->SendLine(line));
-    EXPECT_TRUE(Form->SendLine(line)) << "16 MiB or less waiting: the line is queued";
+    ASSERT_TRUE(Form->Winsock()->SendBinaryData(std::vector<std::uint8_t>(16 * 1024 * 1024, 'x')));
     const auto before = Log().size();
-    EXPECT_FALSE(Form->SendLine("PRIVMSG #c :more"));
-    EXPECT_EQ(LogFrom(before), std::vector<std::string>{"エラー：送信待ちのデータが多すぎます。"});
-    EXPECT_EQ(Form->Winsock()->BytesRemaining(), 2 * static_cast<std::int32_t>(line.size() + 2));
-    Platform.PumpAll();
+    // 16 MiB or less waiting: the first line of a long message is queued; the rest is kept.
+    const std::string typed(600, 'q');
+    PressEnter(typed);
+    const auto log = LogFrom(before);
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0].substr(log[0].find(':') + 1) + Ctl.Txt_SendMsg.Text(), typed);
+    EXPECT_EQ(log[1], "エラー：送信待ちのデータが多すぎます。");
     EXPECT_TRUE(Form->SendLine("PRIVMSG #c :more")) << "the server read again";
 }
 

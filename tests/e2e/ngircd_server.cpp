@@ -176,6 +176,7 @@ bool NgircdServer::WriteConfig() {
            << "PingTimeout = " << m_options.PingTimeout << "\n"
            << "PongTimeout = " << m_options.PongTimeout << "\n"
            << "MaxConnectionsIP = 0\n"
+           << "MaxNickLength = 30\n"
            << "[Options]\n"
            << "PAM = no\n"
            << "Ident = no\n"

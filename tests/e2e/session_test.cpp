@@ -39,7 +39,7 @@ TEST_P(EndToEndSession, JapaneseFromThePeerIsLoggedAsText) {
 
 TEST_P(EndToEndSession, TypedMessageReachesThePeerAsShiftJis) {
     // ソ and 表 end in 0x5C, which a conversion through the wrong table turns into a yen sign.
-    const std::string typed = "こんにちは、表示ソフト \\ ok";
+    const std::string typed = "こんにちは、表示ソフト \\ ok ラーメン〜";
     window->Type("Txt_SendMsg", typed);
     ASSERT_EQ(window->Text("Txt_SendMsg"), typed) << "every key reaches the input line";
     window->PressEnter();
@@ -49,8 +49,62 @@ TEST_P(EndToEndSession, TypedMessageReachesThePeerAsShiftJis) {
     });
     ASSERT_TRUE(line) << Log();
     EXPECT_EQ(RawIrcClient::TrailingOf(*line), IconvText::ToShiftJis(typed));
+    // The wave dash as Linux input methods write it leaves as Shift_JIS has it.
+    EXPECT_TRUE(
+        RawIrcClient::TrailingOf(*line).ends_with("\x83\x89\x81\x5B\x83\x81\x83\x93\x81\x60"));
     EXPECT_EQ(window->LoggedTexts().back(), "<Send> PRIVMSG " + Channel + " :" + typed);
     EXPECT_EQ(window->Text("Txt_SendMsg"), "");
+}
+
+TEST_P(EndToEndSession, LongMessagesLeaveInPiecesThatTheServerRelaysWhole) {
+    const auto repeat = [](const std::string& text, int times) {
+        std::string repeated;
+        while (times-- > 0) {
+            repeated += text;
+        }
+        return repeated;
+    };
+    // Behind "PRIVMSG #hoshiwa :" a line has room for 510 - (7 + 77) - 18 = 408 bytes of text
+    // while the nickname is "hoshiwa". The last case shows that the connection is still open.
+    const struct {
+        const char* name;
+        std::string nick; // sent with /NICK first
+        std::string text;
+        std::vector<std::size_t> pieces; // empty: refused
+    } cases[] = {
+        {"623 bytes of Japanese on the wire", "", repeat("あいうえお", 60) + "abc", {408, 195}},
+        {"a message that fits exactly", "", std::string(408, 'x'), {408}},
+        {"one byte more", "", std::string(409, 'x'), {408, 1}},
+        {"a two-byte character across the cut", "", "x" + repeat("あ", 204), {407, 2}},
+        {"one that needs a fifth line", "", std::string(4 * 408 + 1, 'z'), {}},
+        {"a long nickname", std::string(30, 'n'), std::string(400, 'y'), {385, 15}},
+    };
+    std::string nick = Nick;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!c.nick.empty()) {
+            window->SetText("Txt_SendMsg", "/NICK " + (nick = c.nick));
+            window->PressEnter();
+        }
+        const std::size_t before = LoggedCount();
+        window->SetText("Txt_SendMsg", c.text);
+        window->PressEnter();
+        std::string relayed;
+        for (const std::size_t size : c.pieces) {
+            const auto line = WaitForPeerLine([&nick](const std::string& received) {
+                return received.starts_with(":" + nick + "!") &&
+                       RawIrcClient::CommandOf(received) == "PRIVMSG";
+            });
+            ASSERT_TRUE(line) << Log();
+            EXPECT_EQ(RawIrcClient::TrailingOf(*line).size(), size);
+            relayed += RawIrcClient::TrailingOf(*line);
+        }
+        if (c.pieces.empty()) {
+            EXPECT_TRUE(WaitForLogged("エラー：行が長すぎて送信できません。", before)) << Log();
+        }
+        EXPECT_EQ(relayed, c.pieces.empty() ? "" : IconvText::ToShiftJis(c.text));
+        EXPECT_EQ(window->Text("Txt_SendMsg"), c.pieces.empty() ? c.text : "");
+    }
 }
 
 TEST_P(EndToEndSession, StaysRegisteredThroughThreePingRoundsAndShowsTheClosingLineFirst) {

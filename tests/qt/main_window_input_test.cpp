@@ -70,7 +70,13 @@ TEST_F(MainWindowInput, TypedKeysReachTheBoxAndEnterReachesTheWindow) {
     EXPECT_EQ(Log().rowCount(), 3) << "the keypad's Enter is Enter too";
 }
 
-TEST_F(MainWindowInput, JoinAndPartSwapTheirButtons) {
+TEST_F(MainWindowInput, JoinAndPartSwapTheirButtonsOnceTheirLineWentOut) {
+    Click("Cmd_Join");
+    EXPECT_TRUE(Shown("Cmd_Join")) << "not connected: nothing went out";
+    Listener server(true);
+    Get<QLineEdit>("Txt_Host").setText(server.HostText());
+    Click("Cmd_Connect");
+    ASSERT_TRUE(WaitFor([&] { return Shown("Cmd_Disconnect"); }));
     Click("Cmd_Join");
     EXPECT_FALSE(Shown("Cmd_Join"));
     EXPECT_TRUE(Shown("Cmd_Part"));
