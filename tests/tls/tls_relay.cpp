@@ -74,9 +74,12 @@ TlsRelay::~TlsRelay() {
     }
 }
 
+bool TlsRelay::Stopping() const {
+    return m_stop || std::chrono::steady_clock::now() >= m_end;
+}
+
 void TlsRelay::Run() {
-    const auto end = std::chrono::steady_clock::now() + m_options.Lifetime;
-    while (!m_stop && std::chrono::steady_clock::now() < end) {
+    while (!Stopping()) {
         pollfd pfd{m_listener, POLLIN, 0};
         if (::poll(&pfd, 1, PollMs) != 1) {
             continue;
@@ -114,18 +117,23 @@ void TlsRelay::Serve(int client) {
     std::unique_ptr<SSL, decltype(&SSL_free)> ssl(SSL_new(context.get()), SSL_free);
     SSL_set_fd(ssl.get(), client);
     int accepted = 0;
-    while (!m_stop && (accepted = SSL_accept(ssl.get())) != 1 &&
+    while (!Stopping() && (accepted = SSL_accept(ssl.get())) != 1 &&
            SSL_get_error(ssl.get(), accepted) == SSL_ERROR_WANT_READ) {
     }
     if (accepted != 1) {
         return;
+    }
+    {
+        const char* name = SSL_get_servername(ssl.get(), TLSEXT_NAMETYPE_host_name);
+        const std::lock_guard lock(m_mutex);
+        m_serverName = name != nullptr ? name : "";
     }
     ++m_established;
     if (m_options.TargetPort == 0) {
         std::vector<char> buffer(ChunkSize);
         std::size_t n = 0;
         int error = SSL_ERROR_WANT_READ;
-        while (!m_stop && (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_NONE)) {
+        while (!Stopping() && (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_NONE)) {
             error = SSL_read_ex(ssl.get(), buffer.data(), buffer.size(), &n) == 1
                         ? SSL_ERROR_NONE
                         : SSL_get_error(ssl.get(), 0);
@@ -150,7 +158,7 @@ void TlsRelay::Pass(int client, SSL* ssl, int plain) {
     std::vector<char> buffer(ChunkSize);
     bool fromClient = true;
     bool fromPlain = true;
-    while (!m_stop && (fromClient || fromPlain)) {
+    while (!Stopping() && (fromClient || fromPlain)) {
         pollfd pfds[2] = {{client, static_cast<short>(fromClient ? POLLIN : 0), 0},
                           {plain, static_cast<short>(fromPlain ? POLLIN : 0), 0}};
         if (SSL_pending(ssl) == 0 && ::poll(pfds, 2, PollMs) <= 0) {
@@ -159,7 +167,7 @@ void TlsRelay::Pass(int client, SSL* ssl, int plain) {
         if (fromClient && Readable(client, ssl)) {
             std::size_t n = 0;
             if (SSL_read_ex(ssl, buffer.data(), buffer.size(), &n) == 1) {
-                for (std::size_t sent = 0; sent < n && !m_stop;) {
+                for (std::size_t sent = 0; sent < n && !Stopping();) {
                     const ssize_t k = ::send(plain, buffer.data() + sent, n - sent, MSG_NOSIGNAL);
                     if (k < 0 && errno != EAGAIN) {
                         break;
@@ -175,7 +183,7 @@ void TlsRelay::Pass(int client, SSL* ssl, int plain) {
             const ssize_t n = ::recv(plain, buffer.data(), buffer.size(), 0);
             if (n > 0) {
                 std::size_t written = 0;
-                while (!m_stop && SSL_write_ex(ssl, buffer.data(), n, &written) != 1) {
+                while (!Stopping() && SSL_write_ex(ssl, buffer.data(), n, &written) != 1) {
                     const int error = SSL_get_error(ssl, 0);
                     if (error != SSL_ERROR_WANT_WRITE && error != SSL_ERROR_WANT_READ) {
                         fromPlain = false;
@@ -199,11 +207,16 @@ void TlsRelay::ServePlaintext(int client) {
     ::send(client, greeting.data(), greeting.size(), MSG_NOSIGNAL);
     std::vector<char> buffer(ChunkSize);
     ssize_t n = -1;
-    for (int wait = 0; wait < PlaintextWaits && n < 0 && !m_stop; ++wait) {
+    for (int wait = 0; wait < PlaintextWaits && n < 0 && !Stopping(); ++wait) {
         n = ::recv(client, buffer.data(), buffer.size(), 0);
     }
     const std::lock_guard lock(m_mutex);
     m_firstBytes.assign(buffer.data(), n > 0 ? static_cast<std::size_t>(n) : 0);
+}
+
+std::string TlsRelay::ServerName() const {
+    const std::lock_guard lock(m_mutex);
+    return m_serverName;
 }
 
 std::string TlsRelay::FirstBytes() const {

@@ -40,8 +40,12 @@ public:
     bool CloseNotified() const { return m_closeNotified; }
     // What the client sent first to a plaintext server.
     std::string FirstBytes() const;
+    // The name the last client sent in its hello (SNI); empty when none.
+    std::string ServerName() const;
 
 private:
+    // Told to stop, or its lifetime is over.
+    bool Stopping() const;
     void Run();
     void Serve(int client);
     void ServePlaintext(int client);
@@ -51,9 +55,12 @@ private:
     int m_listener = -1;
     int m_port = 0;
     std::atomic<bool> m_stop{false};
+    std::chrono::steady_clock::time_point m_end =
+        std::chrono::steady_clock::now() + m_options.Lifetime;
     std::atomic<int> m_established{0};
     std::atomic<bool> m_closeNotified{false};
     mutable std::mutex m_mutex;
     std::string m_firstBytes;
+    std::string m_serverName;
     std::thread m_thread;
 };
