@@ -145,6 +145,16 @@ TEST_F(WineTlsConnection, APinnedServerIsReachedEncryptedAndDisconnectSendsClose
         window->Turn(50ms);
     }
     EXPECT_TRUE(relay.CloseNotified());
+    EXPECT_EQ(relay.ServerName(), "") << "an address is sent no name";
+}
+
+TEST_F(WineTlsConnection, APinnedServerReachedByNameIsSentTheName) {
+    StartWindow(certificates->Server().Certificate);
+    TlsRelay relay(Serving(certificates->SelfSigned()));
+    const std::string host = "localhost:+" + std::to_string(relay.Port()) + "#" +
+                             certificates->Fingerprint(certificates->SelfSigned());
+    ASSERT_EQ(Connect(host, 2).front(), host + "に接続しました");
+    EXPECT_EQ(relay.ServerName(), "localhost");
 }
 
 } // namespace
