@@ -177,8 +177,9 @@ int TlsChannel::Send(const std::uint8_t* buffer, int length, int& error) {
         error = WSAENOTCONN;
         return SOCKET_ERROR;
     }
-    if (m_closeSent || m_session.GetState() != TlsSession::State::Open) {
-        error = m_session.GetState() == TlsSession::State::Failed ? ErrorTlsBroken : WSAESHUTDOWN;
+    const TlsSession::State state = m_session.GetState();
+    if (m_closeSent || state == TlsSession::State::Closed || state == TlsSession::State::Failed) {
+        error = state == TlsSession::State::Failed ? ErrorTlsBroken : WSAESHUTDOWN;
         return SOCKET_ERROR;
     }
     if (m_ended && m_closeError != 0) {
@@ -186,7 +187,8 @@ int TlsChannel::Send(const std::uint8_t* buffer, int length, int& error) {
         return SOCKET_ERROR;
     }
     ByteQueue& outgoing = m_session.Outgoing();
-    if (outgoing.Size() >= OutgoingLimit) {
+    // A handshake message after the handshake that is still arriving holds back what is sent.
+    if (state == TlsSession::State::Handshaking || outgoing.Size() >= OutgoingLimit) {
         m_writeEnabled = true;
         error = WSAEWOULDBLOCK;
         return SOCKET_ERROR;
