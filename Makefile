@@ -74,11 +74,11 @@ package-windows: windows
 
 # The Windows tests under Wine, on a virtual display (tools/run_windows_tests.sh says how). The
 # end-to-end session is a Linux program (it starts ngircd and a raw client) that drives the Windows
-# window under Wine; the default preset builds it.
+# window under Wine; the default preset builds it, and the TLS relay the Windows socket tests start.
 test-windows: deps windows
 	cmake --build --preset windows
 	cmake --preset default >/dev/null
-	cmake --build --preset default --target e2e_wine_tests
+	cmake --build --preset default --target e2e_wine_tests tls_relay_tool
 	WINEPREFIX=$(WINEPREFIX_DIR) timeout 1800 xvfb-run -a -n $(XVFB_FIRST) tools/run_windows_tests.sh
 
 # Starts hoshiwa.exe under Wine, with a private ngircd as for make run.

@@ -93,9 +93,79 @@ void WinPlatform::Deliver(void* window, unsigned notification, std::uintptr_t wP
     if (WSAGETSELECTEVENT(reply) == FD_CLOSE && WSAGETSELECTERROR(reply) == 0) {
         reply = WSAMAKESELECTREPLY(FD_CLOSE, win_sockets::ResetError(entry.handle));
     }
+    if (entry.tls) {
+        DriveTls(socketId->second, reply);
+        return;
+    }
     // A copy: the procedure may close the socket or unregister its own class.
     const WNDPROC call = procedure->second;
     call(windowId->second, entry.message, socketId->second, reply);
+}
+
+void WinPlatform::DriveTls(SOCKET s, LPARAM reply) {
+    SocketEntry& entry = m_sockets.at(s);
+    TlsChannel& tls = *entry.tls;
+    const int error = WSAGETSELECTERROR(reply);
+    switch (WSAGETSELECTEVENT(reply)) {
+    case FD_CONNECT:
+        tls.SystemConnected(error);
+        break;
+    case FD_READ:
+        tls.SystemReadable();
+        break;
+    case FD_WRITE:
+        tls.SystemWritable();
+        break;
+    case FD_CLOSE:
+        tls.SystemClosed(error);
+        break;
+    default:
+        entry.wakePosted = false;
+        break;
+    }
+    // Each notification is given once until re-enabled, so this ends; the owner may close the
+    // socket in any of them.
+    for (;;) {
+        const auto it = m_sockets.find(s);
+        if (it == m_sockets.end() || !it->second.tls) {
+            return;
+        }
+        const TlsChannel::Event next = it->second.tls->NextEvent(it->second.events);
+        if (next.event == 0) {
+            return;
+        }
+        Notify(s, WSAMAKESELECTREPLY(next.event, next.error));
+    }
+}
+
+void WinPlatform::Notify(SOCKET s, LPARAM reply) {
+    const SocketEntry& entry = m_sockets.at(s);
+    const auto window = m_windowEntries.find(entry.window);
+    if (window == m_windowEntries.end()) {
+        return;
+    }
+    const auto procedure = m_classes.find(window->second.className);
+    if (procedure == m_classes.end()) {
+        return;
+    }
+    const WNDPROC call = procedure->second;
+    call(entry.window, entry.message, s, reply);
+}
+
+void WinPlatform::Wake(SocketEntry& entry) {
+    const auto window = m_windowEntries.find(entry.window);
+    if (entry.tls && !entry.wakePosted && window != m_windowEntries.end()) {
+        entry.wakePosted =
+            m_windows.Post(window->second.handle, entry.notification, entry.handle, 0);
+    }
+}
+
+int WinPlatform::SelectSystem(const SocketEntry& entry, HWND hWnd, std::int32_t lEvent) {
+    const auto window = m_windowEntries.find(hWnd);
+    void* handle = window != m_windowEntries.end() ? window->second.handle : nullptr;
+    const std::int32_t events =
+        entry.tls && lEvent != 0 ? FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE : lEvent;
+    return win_sockets::AsyncSelect(entry.handle, handle, entry.notification, events);
 }
 
 int WinPlatform::WSAStartup(std::uint16_t wVersionRequested) {
@@ -137,12 +207,18 @@ int WinPlatform::WSAAsyncSelect(SOCKET s, HWND hWnd, UINT wMsg, std::int32_t lEv
     if (window == m_windowEntries.end() && lEvent != 0) {
         return Fail(WSAEINVAL, SOCKET_ERROR);
     }
-    void* handle = window != m_windowEntries.end() ? window->second.handle : nullptr;
-    if (win_sockets::AsyncSelect(entry->handle, handle, entry->notification, lEvent) != 0) {
+    if (SelectSystem(*entry, hWnd, lEvent) != 0) {
         return Fail(win_sockets::LastError(), SOCKET_ERROR);
     }
     entry->window = hWnd;
     entry->message = wMsg;
+    entry->events = lEvent;
+    if (entry->tls) {
+        entry->tls->Reselect();
+        // A wake-up still queued may be for a window that is gone.
+        entry->wakePosted = false;
+        Wake(*entry);
+    }
     return 0;
 }
 
@@ -168,13 +244,15 @@ int WinPlatform::bind(SOCKET s, const SockAddrIn& name, int namelen) {
 }
 
 int WinPlatform::listen(SOCKET s, int backlog) {
-    const SocketEntry* entry = Find(s);
+    SocketEntry* entry = Find(s);
     if (entry == nullptr) {
         return SOCKET_ERROR;
     }
-    return win_sockets::Listen(entry->handle, backlog) == 0
-               ? 0
-               : Fail(win_sockets::LastError(), SOCKET_ERROR);
+    if (win_sockets::Listen(entry->handle, backlog) != 0) {
+        return Fail(win_sockets::LastError(), SOCKET_ERROR);
+    }
+    entry->started = true;
+    return 0;
 }
 
 SOCKET WinPlatform::accept(SOCKET s, SockAddrIn& addr, int& addrlen) {
@@ -182,25 +260,33 @@ SOCKET WinPlatform::accept(SOCKET s, SockAddrIn& addr, int& addrlen) {
     if (entry == nullptr) {
         return INVALID_SOCKET;
     }
-    const SocketEntry listener = *entry;
+    const SocketEntry listener{entry->handle, entry->notification, entry->window, entry->message,
+                               entry->events};
     const win_sockets::Handle handle = win_sockets::Accept(listener.handle, &addr, &addrlen);
     if (handle == win_sockets::InvalidHandle) {
         return Fail(win_sockets::LastError(), INVALID_SOCKET);
     }
     const SOCKET accepted = Adopt(handle, listener.notification);
-    m_sockets.at(accepted).window = listener.window;
-    m_sockets.at(accepted).message = listener.message;
+    SocketEntry& adopted = m_sockets.at(accepted);
+    adopted.window = listener.window;
+    adopted.message = listener.message;
+    adopted.events = listener.events;
+    adopted.started = true;
     return accepted;
 }
 
 int WinPlatform::connect(SOCKET s, const SockAddrIn& name, int namelen) {
-    const SocketEntry* entry = Find(s);
+    SocketEntry* entry = Find(s);
     if (entry == nullptr) {
         return SOCKET_ERROR;
     }
-    return win_sockets::Connect(entry->handle, &name, namelen) == 0
-               ? 0
-               : Fail(win_sockets::LastError(), SOCKET_ERROR);
+    if (win_sockets::Connect(entry->handle, &name, namelen) == 0) {
+        entry->started = true;
+        return 0;
+    }
+    const int error = win_sockets::LastError();
+    entry->started = error == WSAEWOULDBLOCK;
+    return Fail(error, SOCKET_ERROR);
 }
 
 int WinPlatform::getsockname(SOCKET s, SockAddrIn& name, int& namelen) {
@@ -214,9 +300,16 @@ int WinPlatform::getsockname(SOCKET s, SockAddrIn& name, int& namelen) {
 }
 
 int WinPlatform::recv(SOCKET s, std::uint8_t* buf, int len, int flags) {
-    const SocketEntry* entry = Find(s);
+    SocketEntry* entry = Find(s);
     if (entry == nullptr) {
         return SOCKET_ERROR;
+    }
+    if (entry->tls) {
+        int error = 0;
+        const int result = entry->tls->Receive(buf, len, flags, error);
+        // FD_READ again while decrypted bytes wait: the system would not post it for them.
+        Wake(*entry);
+        return result >= 0 ? result : Fail(error, SOCKET_ERROR);
     }
     const int result = win_sockets::Receive(entry->handle, buf, len, flags);
     return result >= 0 ? result : Fail(win_sockets::LastError(), SOCKET_ERROR);
@@ -227,6 +320,11 @@ int WinPlatform::send(SOCKET s, const std::uint8_t* buf, int len, int flags) {
     if (entry == nullptr) {
         return SOCKET_ERROR;
     }
+    if (entry->tls) {
+        int error = 0;
+        const int result = entry->tls->Send(buf, len, error);
+        return result >= 0 ? result : Fail(error, SOCKET_ERROR);
+    }
     const int result = win_sockets::Send(entry->handle, buf, len, flags);
     return result >= 0 ? result : Fail(win_sockets::LastError(), SOCKET_ERROR);
 }
@@ -235,6 +333,9 @@ int WinPlatform::shutdown(SOCKET s, int how) {
     const SocketEntry* entry = Find(s);
     if (entry == nullptr) {
         return SOCKET_ERROR;
+    }
+    if (entry->tls && (how == SD_SEND || how == SD_BOTH)) {
+        entry->tls->Close();
     }
     return win_sockets::Shutdown(entry->handle, how) == 0
                ? 0
@@ -246,6 +347,9 @@ int WinPlatform::closesocket(SOCKET s) {
     if (entry == nullptr) {
         return SOCKET_ERROR;
     }
+    if (entry->tls) {
+        entry->tls->Close();
+    }
     if (win_sockets::Close(entry->handle) != 0) {
         return Fail(win_sockets::LastError(), SOCKET_ERROR);
     }
@@ -253,16 +357,27 @@ int WinPlatform::closesocket(SOCKET s) {
     return 0;
 }
 
-// This layer has no encryption yet: a connection that asks for it is refused, never made plain.
-int WinPlatform::SetTls(SOCKET s, const TlsRequest&) {
-    return Find(s) == nullptr ? SOCKET_ERROR : Fail(WSAEOPNOTSUPP, SOCKET_ERROR);
+int WinPlatform::SetTls(SOCKET s, const TlsRequest& request) {
+    SocketEntry* entry = Find(s);
+    if (entry == nullptr) {
+        return SOCKET_ERROR;
+    }
+    if (entry->started) {
+        return Fail(WSAEISCONN, SOCKET_ERROR);
+    }
+    entry->tls = std::make_unique<TlsChannel>(entry->handle, request);
+    // A selection made before takes in what the connection needs.
+    return SelectSystem(*entry, entry->window, entry->events) == 0
+               ? 0
+               : Fail(win_sockets::LastError(), SOCKET_ERROR);
 }
 
 int WinPlatform::GetTlsStatus(SOCKET s, TlsStatus& status) {
-    if (Find(s) == nullptr) {
+    const SocketEntry* entry = Find(s);
+    if (entry == nullptr) {
         return SOCKET_ERROR;
     }
-    status = TlsStatus{};
+    status = entry->tls ? entry->tls->Status() : TlsStatus{};
     return 0;
 }
 

@@ -2,11 +2,13 @@
 
 #include "socket/platform.h"
 #include "socket/win32/sockets.h"
+#include "socket/win32/tls_channel.h"
 #include "socket/win32/windows.h"
 
 #include <chrono>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <unordered_map>
 
@@ -70,6 +72,13 @@ private:
         unsigned notification;
         winsock::HWND window = 0;
         winsock::UINT message = 0;
+        std::int32_t events = 0;
+        // Connecting, connected or listening: too late to ask for encryption.
+        bool started = false;
+        // An encrypted connection: its owner's notifications come from here, not the system.
+        std::unique_ptr<TlsChannel> tls;
+        // One wake-up at a time is enough: it gives every notification that is due.
+        bool wakePosted = false;
     };
     struct WindowEntry {
         void* handle;
@@ -77,6 +86,17 @@ private:
     };
 
     void Deliver(void* window, unsigned notification, std::uintptr_t wParam, std::intptr_t lParam);
+    // Runs an encrypted connection on a notification of the system (or a wake-up, event 0), then
+    // gives its owner the notifications that have come due.
+    void DriveTls(winsock::SOCKET s, winsock::LPARAM reply);
+    // Calls the procedure of the window the socket is selected to.
+    void Notify(winsock::SOCKET s, winsock::LPARAM reply);
+    // Posts a wake-up for an encrypted connection, so that notifications a call made due are
+    // given from the message loop, as the system posts its own.
+    void Wake(SocketEntry& entry);
+    // Selects the system's notifications: for an encrypted connection all of them, as the layer
+    // needs them whatever the owner selected.
+    int SelectSystem(const SocketEntry& entry, winsock::HWND hWnd, std::int32_t lEvent);
     template <typename T> T Fail(int error, T result);
     // The socket's entry when the layer is started and knows it; otherwise nullptr with the error
     // set.

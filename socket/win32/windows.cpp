@@ -51,6 +51,10 @@ bool WinWindows::Destroy(void* window) {
     return DestroyWindow(static_cast<HWND>(window)) != 0;
 }
 
+bool WinWindows::Post(void* window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
+    return PostMessageW(static_cast<HWND>(window), message, wParam, lParam) != 0;
+}
+
 std::intptr_t WinWindows::DefaultProcedure(void* window, unsigned message, std::uintptr_t wParam,
                                            std::intptr_t lParam) {
     return DefWindowProcA(static_cast<HWND>(window), message, wParam, lParam);

@@ -31,6 +31,8 @@ public:
                  std::uint32_t style, int x, int y, int width, int height, std::intptr_t menu,
                  std::intptr_t param);
     bool Destroy(void* window);
+    // Puts a message in the window's queue; false when the system refuses.
+    bool Post(void* window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
     std::intptr_t DefaultProcedure(void* window, unsigned message, std::uintptr_t wParam,
                                    std::intptr_t lParam);
 

@@ -63,6 +63,7 @@ using ConnectedContractBackends =
     ::testing::Types<FakePlatformContract, PosixPlatformContract, PosixTlsPlatformContract>;
 #else
 #include "socket/win32/platform.h"
+#include "tests/socket/wine_tls_relay.h"
 
 // Resolver results come from the system; Windows always knows localhost.
 struct WinPlatformContract {
@@ -76,6 +77,21 @@ struct WinPlatformContract {
     static bool ResolverKnowsLocalhost() { return true; }
 };
 
+// The connected-socket cases once more over Schannel, through a TLS relay in front of the peer's
+// listener whose certificate is pinned.
+struct WinTlsPlatformContract : WinPlatformContract {
+    static constexpr const char* Name = "WindowsTls";
+    static std::shared_ptr<void> Encrypt(Backend& platform, winsock::SOCKET s,
+                                         std::uint16_t& port) {
+        auto relay = std::make_shared<WineTlsRelay>(port);
+        EXPECT_EQ(relay->Error(), "");
+        EXPECT_EQ(platform.SetTls(s, {"127.0.0.1", relay->Fingerprint()}), 0);
+        port = relay->Port();
+        return relay;
+    }
+};
+
 using PlatformContractBackends = ::testing::Types<FakePlatformContract, WinPlatformContract>;
-using ConnectedContractBackends = PlatformContractBackends;
+using ConnectedContractBackends =
+    ::testing::Types<FakePlatformContract, WinPlatformContract, WinTlsPlatformContract>;
 #endif

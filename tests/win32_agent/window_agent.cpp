@@ -12,12 +12,15 @@
 #include "client/win32/wide_text.h"
 #include "client/win32/window_text.h"
 #include "tests/win32_agent/agent_text.h"
+#include "tests/win32_agent/trusted_root.h"
 
 #include <windows.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -101,6 +104,15 @@ void Reply(const std::string& line) {
 } // namespace
 
 int wmain() {
+    // The test's CA, when it names one, is trusted for as long as the window runs.
+    std::optional<TrustedRoot> trustedRoot;
+    if (const char* ca = std::getenv("SSL_CERT_FILE"); ca != nullptr) {
+        trustedRoot.emplace(ca);
+        if (!trustedRoot->Added()) {
+            Reply(std::string("error the certificate store took no root from ") + ca);
+            return 1;
+        }
+    }
     WinPlatform platform;
     TCPSockProc proc(platform);
     Win32MainWindow window(proc);
