@@ -34,9 +34,17 @@ TEST_F(FormMainConnection, LoadGivesTheLabelTheLogsFontAndLogsNothing) {
 }
 
 TEST_F(FormMainConnection, TheHostTextNamesHostAndPort) {
+    const std::string digits = "abcdef0123456789ABCDEF0123456789abcdef0123456789ABCDEF0123456789";
+    std::string colons;
+    for (std::size_t i = 0; i < digits.size(); i += 2) {
+        colons += (i == 0 ? "" : ":") + digits.substr(i, 2);
+    }
+    const std::string BadFingerprint =
+        "エラー：証明書のフィンガープリントが正しくありません（SHA-256 の 16 進数 64 桁）。";
     struct Case {
         std::string HostText;
-        std::string ConnectCall; // empty: no connection is attempted
+        // The SetTls call of an encrypted connection, else the connect call; empty: none is made.
+        std::string Call;
         std::vector<std::string> Log;
     };
     const std::vector<Case> cases = {
@@ -56,41 +64,11 @@ TEST_F(FormMainConnection, TheHostTextNamesHostAndPort) {
         {"localhost:-2147483649", "", {BadPort}},
         {"localhost:6667:1", "", {BadPort}},
         {":6667", "", {HostNotFound}},
-    };
-    for (const auto& c : cases) {
-        FormSession f;
-        f.Ctl.Txt_Host.SetText(c.HostText);
-        f.Platform.ClearCalls();
-
-        f.Form->Cmd_Connect_Click();
-
-        const auto connects = f.Platform.CallsTo("connect");
-        EXPECT_EQ(connects.empty() ? "" : connects.front(), c.ConnectCall) << c.HostText;
-        EXPECT_EQ(f.Log(), c.Log) << c.HostText;
-        if (c.Log == std::vector<std::string>{BadPort}) {
-            EXPECT_TRUE(f.Platform.Calls.empty()) << c.HostText << ": nothing else happens";
-        }
-    }
-}
-
-TEST_F(FormMainConnection, APlusBeforeThePortAsksForEncryptionAndAFingerprintPinsIt) {
-    const std::string digits = "abcdef0123456789ABCDEF0123456789abcdef0123456789ABCDEF0123456789";
-    std::string colons;
-    for (std::size_t i = 0; i < digits.size(); i += 2) {
-        colons += (i == 0 ? "" : ":") + digits.substr(i, 2);
-    }
-    const std::string BadFingerprint =
-        "エラー：証明書のフィンガープリントが正しくありません（SHA-256 の 16 進数 64 桁）。";
-    struct Case {
-        std::string HostText;
-        std::string SetTlsCall; // empty: plaintext, or no connection at all
-        std::vector<std::string> Log;
-    };
-    const std::vector<Case> cases = {
+        // A plus before the port asks for encryption, and a fingerprint pins the certificate.
         {"localhost:+6697", "SetTls(5,localhost,unpinned)", {}},
         {"127.0.0.1:+6697#" + digits, "SetTls(5,127.0.0.1,pinned)", {}},
         {"localhost:+6697#" + colons, "SetTls(5,localhost,pinned)", {}},
-        {"localhost:6697", "", {}},
+        {"localhost:6697", "connect(5,127.0.0.1:6697,16)", {}},
         {"localhost:+6697#" + digits.substr(2), "", {BadFingerprint}},
         {"localhost:+6697#" + digits + "0", "", {BadFingerprint}},
         {"localhost:+6697#" + digits.substr(1) + "g", "", {BadFingerprint}},
@@ -104,11 +82,19 @@ TEST_F(FormMainConnection, APlusBeforeThePortAsksForEncryptionAndAFingerprintPin
         FormSession f;
         f.Ctl.Txt_Host.SetText(c.HostText);
         f.Platform.ClearCalls();
+
         f.Form->Cmd_Connect_Click();
-        const auto calls = f.Platform.CallsTo("SetTls");
-        EXPECT_EQ(calls.empty() ? "" : calls.front(), c.SetTlsCall) << c.HostText;
+
+        const auto tls = f.Platform.CallsTo("SetTls");
+        const auto connects = f.Platform.CallsTo("connect");
+        const auto& made = c.Call.starts_with("SetTls") ? tls : connects;
+        EXPECT_EQ(made.empty() ? "" : made.front(), c.Call) << c.HostText;
+        EXPECT_EQ(tls.empty(), !c.Call.starts_with("SetTls")) << c.HostText;
+        EXPECT_EQ(connects.size(), c.Call.empty() ? 0u : 1u) << c.HostText;
         EXPECT_EQ(f.Log(), c.Log) << c.HostText;
-        EXPECT_EQ(f.Platform.CallsTo("connect").size(), c.Log.empty() ? 1u : 0u) << c.HostText;
+        if (c.Log == std::vector<std::string>{BadPort}) {
+            EXPECT_TRUE(f.Platform.Calls.empty()) << c.HostText << ": nothing else happens";
+        }
     }
 }
 
