@@ -4,6 +4,7 @@
 #include "client/win32/wide_text.h"
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -72,10 +73,18 @@ int Scaled(LONG pixels, int dpi) {
     return MulDiv(pixels, dpi, 96);
 }
 
-SIZE TextSize(HDC dc, const std::wstring& text) {
+// The text's width and the font's line height in the control's own font.
+std::pair<LONG, LONG> TextSizeIn(HWND control, const std::wstring& text) {
+    HDC dc = GetDC(control);
+    const HGDIOBJ previous =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
     SIZE size{};
     GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    return size;
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, previous);
+    ReleaseDC(control, dc);
+    return {size.cx, metrics.tmHeight};
 }
 
 class Win32MainWindowLayout : public Win32WindowFixture {
@@ -109,14 +118,8 @@ protected:
         for (const Placed& expected : Expected) {
             SCOPED_TRACE(expected.name);
             HWND control = Control(expected.name);
-            HDC dc = GetDC(control);
-            const HGDIOBJ previous =
-                SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
-            TEXTMETRICW metrics{};
-            GetTextMetricsW(dc, &metrics);
-            const SIZE text = TextSize(dc, WideText::FromUtf8(WindowText::Get(control)));
-            SelectObject(dc, previous);
-            ReleaseDC(control, dc);
+            const auto [width, height] =
+                TextSizeIn(control, WideText::FromUtf8(WindowText::Get(control)));
             RECT room{};
             GetClientRect(control, &room);
             const std::wstring kind(expected.windowClass);
@@ -130,8 +133,8 @@ protected:
             } else {
                 continue;
             }
-            EXPECT_LE(text.cx, room.right - room.left);
-            EXPECT_LE(metrics.tmHeight, room.bottom - room.top);
+            EXPECT_LE(width, room.right - room.left);
+            EXPECT_LE(height, room.bottom - room.top);
         }
     }
 };
@@ -159,20 +162,12 @@ TEST_F(Win32MainWindowLayout, MovedToAScreenOfAnotherScaleTheWindowIsLaidOutAndM
     EXPECT_EQ(frame.top, 30);
     ExpectPlaces(dpi);
     ExpectTextsFit(dpi);
-    LOGFONTW font{};
-    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(Control("Txt_Host"), WM_GETFONT, 0, 0)),
-               sizeof font, &font);
-    EXPECT_EQ(font.lfHeight, -MulDiv(39, dpi, 4 * 72));
+    EXPECT_EQ(FontOf(Control("Txt_Host")).lfHeight, -MulDiv(39, dpi, 4 * 72));
 
     // The log's extent is its longest entry in the new font, and 16 more.
     HWND list = Control("Lst_Msg");
-    HDC dc = GetDC(list);
-    const HGDIOBJ previous =
-        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0)));
-    const SIZE longest = TextSize(dc, WideText::FromUtf8(Entries()[0] + " "));
-    SelectObject(dc, previous);
-    ReleaseDC(list, dc);
-    EXPECT_EQ(SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0), longest.cx + 16);
+    EXPECT_EQ(SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0),
+              TextSizeIn(list, WideText::FromUtf8(Entries()[0] + " ")).first + 16);
 }
 
 TEST_F(Win32MainWindowLayout, ControlsStandInTheirPlacesWithTheirCaptions) {
