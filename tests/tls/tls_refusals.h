@@ -15,6 +15,6 @@ struct TlsRefusal {
     std::vector<std::string> Log;
 };
 
-// Every refusal; those that trust a root other than the test CA come last, so that a client that
-// must restart to change its roots does so once.
+// Every refusal; the one that trusts a root other than the test CA comes last, for a client that
+// must restart to change its roots.
 std::vector<TlsRefusal> TlsRefusals(TestCertificates& c);
