@@ -47,30 +47,15 @@ bool Readable(int fd, SSL* ssl) {
 } // namespace
 
 TlsRelay::TlsRelay(Options options) : m_options(std::move(options)) {
-    m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address = Loopback(0);
-    socklen_t length = sizeof address;
-    if (m_listener < 0 ||
-        ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(m_listener, 4) != 0 ||
-        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        if (m_listener >= 0) {
-            ::close(m_listener);
-        }
-        m_listener = -1;
-        return;
+    if (m_listener.Listening()) {
+        m_thread = std::thread([this] { Run(); });
     }
-    m_port = ntohs(address.sin_port);
-    m_thread = std::thread([this] { Run(); });
 }
 
 TlsRelay::~TlsRelay() {
     m_stop = true;
     if (m_thread.joinable()) {
         m_thread.join();
-    }
-    if (m_listener >= 0) {
-        ::close(m_listener);
     }
 }
 
@@ -80,11 +65,7 @@ bool TlsRelay::Stopping() const {
 
 void TlsRelay::Run() {
     while (!Stopping()) {
-        pollfd pfd{m_listener, POLLIN, 0};
-        if (::poll(&pfd, 1, PollMs) != 1) {
-            continue;
-        }
-        const int client = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+        const int client = m_listener.Accept(std::chrono::milliseconds(PollMs));
         if (client >= 0) {
             SetTimeouts(client);
             if (m_options.Plaintext) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tests/e2e/loopback_listener.h"
 #include "tests/tls/test_certificates.h"
 
 #include <openssl/types.h>
@@ -23,7 +24,7 @@ public:
         bool OnlyTls11 = false;
         // When set, no TLS at all: the server sends these bytes on accept, reads what comes for a
         // moment (FirstBytes) and closes.
-        std::optional<std::string> Plaintext;
+        std::optional<std::string> Plaintext{};
         std::chrono::seconds Lifetime{60};
     };
 
@@ -32,8 +33,8 @@ public:
     TlsRelay(const TlsRelay&) = delete;
     TlsRelay& operator=(const TlsRelay&) = delete;
 
-    bool Listening() const { return m_listener >= 0; }
-    int Port() const { return m_port; }
+    bool Listening() const { return m_listener.Listening(); }
+    int Port() const { return m_listener.Port(); }
     // Handshakes that ended well so far.
     int Established() const { return m_established; }
     // Whether a client ended a connection with close_notify.
@@ -52,8 +53,7 @@ private:
     void Pass(int client, SSL* ssl, int plain);
 
     Options m_options;
-    int m_listener = -1;
-    int m_port = 0;
+    LoopbackListener m_listener;
     std::atomic<bool> m_stop{false};
     std::chrono::steady_clock::time_point m_end =
         std::chrono::steady_clock::now() + m_options.Lifetime;
